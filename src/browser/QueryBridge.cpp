@@ -1,0 +1,70 @@
+#include "browser/QueryBridge.h"
+
+QueryBridge::QueryBridge(QueryHandler handler, QObject* parent)
+    : QObject(parent), m_handler(std::move(handler)) {}
+
+QueryBridge::~QueryBridge() { dropAll(); }
+
+void QueryBridge::query(const QString& frame, int id, const QString& request, bool persistent) {
+    auto callback = QueryCallbackPtr::create(this, frame, id, persistent);
+    m_pending[frame].insert(id, callback);
+    if (m_handler) {
+        m_handler(request, callback);
+    }
+}
+
+void QueryBridge::cancel(const QString& frame, int id) {
+    auto frameIt = m_pending.find(frame);
+    if (frameIt == m_pending.end()) {
+        return;
+    }
+    if (QueryCallbackPtr callback = frameIt->take(id).toStrongRef()) {
+        callback->detach();
+    }
+    if (frameIt->isEmpty()) {
+        m_pending.erase(frameIt);
+    }
+}
+
+void QueryBridge::releaseFrame(const QString& frame) {
+    const QHash<int, QWeakPointer<QueryCallback>> queries = m_pending.take(frame);
+    for (const QWeakPointer<QueryCallback>& weak : queries) {
+        if (QueryCallbackPtr callback = weak.toStrongRef()) {
+            callback->detach();
+        }
+    }
+}
+
+void QueryBridge::dropAll() {
+    const auto frames = m_pending.keys();
+    for (const QString& frame : frames) {
+        releaseFrame(frame);
+    }
+}
+
+int QueryBridge::pendingCount() const {
+    int count = 0;
+    for (const auto& queries : m_pending) {
+        count += queries.size();
+    }
+    return count;
+}
+
+void QueryBridge::sendEvent(const QString& name, const QVariantList& args) {
+    emit nativeEvent(name, args);
+}
+
+void QueryBridge::deliverReply(const QString& frame, int id, bool ok, int code, const QString& text,
+                               bool finishes) {
+    auto frameIt = m_pending.find(frame);
+    if (frameIt == m_pending.end() || !frameIt->contains(id)) {
+        return;  // cancelled or dropped meanwhile
+    }
+    if (finishes) {
+        frameIt->remove(id);
+        if (frameIt->isEmpty()) {
+            m_pending.erase(frameIt);
+        }
+    }
+    emit reply(frame, id, ok, code, text, finishes);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "browser/QueryCallback.h"
+
+#include <QHash>
+#include <QObject>
+#include <QVariantList>
+#include <functional>
+
+// The native end of one page's query channel, published to the page's scripts. Frames are told
+// apart by a token each JavaScript context draws for itself, so an answer meant for a context
+// that has gone never reaches its successor.
+class QueryBridge : public QObject {
+    Q_OBJECT
+public:
+    using QueryHandler = std::function<void(const QString& request, const QueryCallbackPtr&)>;
+
+    explicit QueryBridge(QueryHandler handler, QObject* parent = nullptr);
+    ~QueryBridge() override;
+
+    // Forgets every pending query: the page navigated, its renderer died, or it closes.
+    void dropAll();
+    int pendingCount() const;
+    void sendEvent(const QString& name, const QVariantList& args);
+    void deliverReply(const QString& frame, int id, bool ok, int code, const QString& text,
+                      bool finishes);
+
+public slots:
+    void query(const QString& frame, int id, const QString& request, bool persistent);
+    void cancel(const QString& frame, int id);
+    void releaseFrame(const QString& frame);
+
+signals:
+    void reply(const QString& frame, int id, bool ok, int code, const QString& text, bool done);
+    void nativeEvent(const QString& name, const QVariantList& args);
+
+private:
+    QueryHandler m_handler;
+    QHash<QString, QHash<int, QWeakPointer<QueryCallback>>> m_pending;
+};

@@ -1,0 +1,5 @@
+#include "platform/ProcessPrivileges.h"
+
+#include <unistd.h>
+
+bool processRunsAsSuperUser() { return geteuid() == 0; }

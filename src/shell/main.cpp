@@ -1,0 +1,40 @@
+#include "browser/ClientHandler.h"
+#include "browser/WebLog.h"
+#include "platform/ProcessPrivileges.h"
+#include "shell/AppGlobals.h"
+#include "shell/StartupOptions.h"
+#include "shell/cefApplication.h"
+#include "ui/zelk.h"
+#include "update/UpdaterLaunch.h"
+
+#include <QDir>
+#include <memory>
+
+int main(int argc, char** argv) {
+    // Chromium's sandbox cannot run for the super-user; everyone else keeps it.
+    if (processRunsAsSuperUser() && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    const StartupOptions options = StartupOptions::parse(argc, argv);
+
+    auto app = std::make_unique<cefApplication>(argc, argv);
+    WebLog::open(QDir::tempPath() + QStringLiteral("/web.log"), options.logSeverity);
+    auto client = std::make_unique<ClientHandler>(QCoreApplication::arguments());
+    globalClientHandler = client.get();
+
+    app->setMainWindowFactory([] { return new zelk(); });
+    app->initInstance();
+    const int exitCode = app->exec();
+
+    // The pages go before the engine profile, and the engine before the application object.
+    app->releaseOwnedObjects();
+    client.reset();
+    app.reset();
+    WebLog::close();
+
+    if (installUpdateOnExit) {
+        launchUpdater();
+    }
+    return exitCode;
+}
