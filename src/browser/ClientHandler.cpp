@@ -21,7 +21,9 @@ namespace {
 int liveBrowsers = 0;
 }
 
-ZelkPage* mainBrowser() { return globalClientHandler ? globalClientHandler->currentBrowser() : nullptr; }
+ZelkPage* mainBrowser() {
+    return globalClientHandler ? globalClientHandler->currentBrowser() : nullptr;
+}
 
 ClientHandler::ClientHandler(const QStringList& arguments, QObject* parent)
     : QObject(parent), m_queryHandler(this) {
@@ -47,9 +49,13 @@ ClientHandler::~ClientHandler() {
     }
 }
 
-QString ClientHandler::defaultHomePage() { return QStringLiteral("https://www.korvanite.com/"); }
+QString ClientHandler::defaultHomePage() {
+    return QStringLiteral("https://www.korvanite.com/");
+}
 
-int ClientHandler::browserCount() { return liveBrowsers; }
+int ClientHandler::browserCount() {
+    return liveBrowsers;
+}
 
 QWebEngineProfile* ClientHandler::profile() {
     if (!m_profile) {
@@ -187,9 +193,9 @@ void ClientHandler::onDownloadRequested(QWebEngineDownloadRequest* download) {
     if (!folder.isEmpty() && !QDir().mkpath(folder)) {
         folder.clear();
     }
-    const QString suggested =
-        folder.isEmpty() ? download->suggestedFileName()
-                         : QDir(folder).filePath(download->suggestedFileName());
+    const QString suggested = folder.isEmpty()
+                                  ? download->suggestedFileName()
+                                  : QDir(folder).filePath(download->suggestedFileName());
     const QString chosen = QFileDialog::getSaveFileName(nullptr, tr("Save File"), suggested);
     if (chosen.isEmpty()) {
         download->cancel();
@@ -200,10 +206,10 @@ void ClientHandler::onDownloadRequested(QWebEngineDownloadRequest* download) {
     download->setDownloadFileName(target.fileName());
     connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [download] {
         if (download->state() == QWebEngineDownloadRequest::DownloadCompleted) {
-            ZELK_WEB_LOG(QStringLiteral("client_handler"),
-                         QStringLiteral("download complete: ") +
-                             QDir(download->downloadDirectory())
-                                 .filePath(download->downloadFileName()));
+            ZELK_WEB_LOG(
+                QStringLiteral("client_handler"),
+                QStringLiteral("download complete: ") +
+                    QDir(download->downloadDirectory()).filePath(download->downloadFileName()));
         }
     });
     download->accept();

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-bool MoveCommand::matches(const QByteArray& request) { return request.startsWith("moveWindow"); }
+bool MoveCommand::matches(const QByteArray& request) {
+    return request.startsWith("moveWindow");
+}
 
 std::optional<MoveCommand> MoveCommand::parse(const QByteArray& request) {
     const std::string rest = request.size() > 11 ? request.mid(11).toStdString() : std::string();

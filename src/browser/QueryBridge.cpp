@@ -3,7 +3,9 @@
 QueryBridge::QueryBridge(QueryHandler handler, QObject* parent)
     : QObject(parent), m_handler(std::move(handler)) {}
 
-QueryBridge::~QueryBridge() { dropAll(); }
+QueryBridge::~QueryBridge() {
+    dropAll();
+}
 
 void QueryBridge::query(const QString& frame, int id, const QString& request, bool persistent) {
     auto callback = QueryCallbackPtr::create(this, frame, id, persistent);

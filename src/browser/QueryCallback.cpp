@@ -7,7 +7,9 @@
 QueryCallback::QueryCallback(QueryBridge* bridge, const QString& frame, int id, bool persistent)
     : m_bridge(bridge), m_frame(frame), m_id(id), m_persistent(persistent) {}
 
-void QueryCallback::Success(const QString& response) { answer(true, 0, response); }
+void QueryCallback::Success(const QString& response) {
+    answer(true, 0, response);
+}
 
 void QueryCallback::Failure(int errorCode, const QString& errorMessage) {
     answer(false, errorCode, errorMessage);

@@ -47,9 +47,13 @@ void WebLog::close() {
     logFile = nullptr;
 }
 
-int WebLog::minSeverity() { return minimum; }
+int WebLog::minSeverity() {
+    return minimum;
+}
 
-bool WebLog::admits(int severity) { return severity >= minimum && minimum != Disabled; }
+bool WebLog::admits(int severity) {
+    return severity >= minimum && minimum != Disabled;
+}
 
 QString WebLog::path() {
     QMutexLocker lock(&logMutex);

@@ -24,9 +24,9 @@ public:
     static int parseSeverity(const QString& text, int defaultSeverity);
 };
 
-#define ZELK_WEB_LOG(source, text)                            \
-    do {                                                      \
-        if (WebLog::admits(WebLog::Info)) {                   \
+#define ZELK_WEB_LOG(source, text)                               \
+    do {                                                         \
+        if (WebLog::admits(WebLog::Info)) {                      \
             WebLog::write(WebLog::Info, source, __LINE__, text); \
-        }                                                     \
+        }                                                        \
     } while (false)

@@ -24,7 +24,8 @@ void move(QWidget* window, const MoveCommand& command) {
     window = window->window();
     const QRect frame = window->frameGeometry();
     if (window->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) {
-        window->setWindowState(window->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+        window->setWindowState(window->windowState() &
+                               ~(Qt::WindowMinimized | Qt::WindowMaximized));
         setOuterGeometry(window, frame.left(), frame.top(), command.width, command.height);
         window->show();
         return;

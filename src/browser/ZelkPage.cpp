@@ -19,7 +19,9 @@ int nextBrowserId = 1;
 constexpr int kErrAborted = -3;
 constexpr int kErrUnknownUrlScheme = -302;
 
-bool isSpotify(const QString& url) { return url.startsWith(QLatin1String("spotify:")); }
+bool isSpotify(const QString& url) {
+    return url.startsWith(QLatin1String("spotify:"));
+}
 
 }  // namespace
 
@@ -46,7 +48,9 @@ ZelkPage::ZelkPage(ClientHandler* client, QWebEngineProfile* profile, bool isPop
     m_client->onBrowserCreated(this);
 }
 
-ZelkPage::~ZelkPage() { m_client->onBeforeClose(this); }
+ZelkPage::~ZelkPage() {
+    m_client->onBeforeClose(this);
+}
 
 void ZelkPage::dropQueries() {
     if (m_bridge) {
@@ -60,9 +64,13 @@ void ZelkPage::sendEvent(const QString& name, const QVariantList& args) {
     }
 }
 
-QueryBridge* ZelkPage::bridge() const { return m_bridge.data(); }
+QueryBridge* ZelkPage::bridge() const {
+    return m_bridge.data();
+}
 
-QWidget* ZelkPage::view() const { return QWebEngineView::forPage(this); }
+QWidget* ZelkPage::view() const {
+    return QWebEngineView::forPage(this);
+}
 
 bool ZelkPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
     if (url.scheme() == QLatin1String("spotify")) {
@@ -80,9 +88,8 @@ QWebEnginePage* ZelkPage::createWindow(WebWindowType type) {
     return m_client->openPopup();
 }
 
-void ZelkPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
-                                        const QString& message, int lineNumber,
-                                        const QString& sourceId) {
+void ZelkPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                        int lineNumber, const QString& sourceId) {
     const int severity = level == ErrorMessageLevel     ? WebLog::Error
                          : level == WarningMessageLevel ? WebLog::Warning
                                                         : WebLog::Info;

@@ -26,9 +26,13 @@ QString wideField(const unsigned char* record, std::size_t offset, std::size_t s
 
 }  // namespace
 
-DeviceList::DeviceList() { std::memset(bytes, 0, sizeof bytes); }
+DeviceList::DeviceList() {
+    std::memset(bytes, 0, sizeof bytes);
+}
 
-quint16 DeviceList::reportedCount() const { return static_cast<quint16>(bytes[0] | (bytes[1] << 8)); }
+quint16 DeviceList::reportedCount() const {
+    return static_cast<quint16>(bytes[0] | (bytes[1] << 8));
+}
 
 int DeviceList::usableCount() const {
     const int count = reportedCount();

@@ -12,8 +12,8 @@ public:
 
     // Activates the first top-level window of process pid whose title satisfies titleMatches.
     // Returns false when no such window was found or the desktop offers no way to activate it.
-    virtual bool activateWindowOf(qint64 pid,
-                                  const std::function<bool(const QString& title)>& titleMatches) = 0;
+    virtual bool activateWindowOf(
+        qint64 pid, const std::function<bool(const QString& title)>& titleMatches) = 0;
 
     static std::unique_ptr<WindowActivator> create();
 };

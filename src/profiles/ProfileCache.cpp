@@ -4,7 +4,9 @@
 
 #include <QSaveFile>
 
-void ProfileCache::remember(const QString& path, const QString& text) { m_texts.insert(path, text); }
+void ProfileCache::remember(const QString& path, const QString& text) {
+    m_texts.insert(path, text);
+}
 
 void ProfileCache::store(const QString& path, const QString& text) {
     m_texts.insert(path, text);

@@ -25,9 +25,13 @@ std::optional<QString> commandName(const QString& piece) {
     return piece.mid(4);
 }
 
-QByteArray showCommand() { return QByteArrayLiteral("CMD:show;"); }
+QByteArray showCommand() {
+    return QByteArrayLiteral("CMD:show;");
+}
 
-QByteArray reply(qint64 pid) { return QStringLiteral("RES:%1;").arg(pid).toUtf8(); }
+QByteArray reply(qint64 pid) {
+    return QStringLiteral("RES:%1;").arg(pid).toUtf8();
+}
 
 bool isCompleteReply(const QString& replyText) {
     static const QRegularExpression pattern(QStringLiteral("RES:(\\d+);"));

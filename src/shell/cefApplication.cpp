@@ -98,9 +98,10 @@ void cefApplication::refreshDevices() {
 }
 
 void cefApplication::requestUpdateCheck(bool manual) {
-    ZELK_WEB_LOG(kLogTag, QStringLiteral("update check requested (%1); no update service is "
-                                         "configured in this build")
-                              .arg(manual ? QStringLiteral("manual") : QStringLiteral("automatic")));
+    ZELK_WEB_LOG(kLogTag,
+                 QStringLiteral("update check requested (%1); no update service is "
+                                "configured in this build")
+                     .arg(manual ? QStringLiteral("manual") : QStringLiteral("automatic")));
 }
 
 void cefApplication::initInstance() {
@@ -125,8 +126,8 @@ void cefApplication::initInstance() {
     connect(&m_instanceServer, &QLocalServer::newConnection, this,
             &cefApplication::newInstanceConnected);
 
-    m_instanceLock = std::make_unique<QLockFile>(QDir::tempPath() +
-                                                 QStringLiteral("/zelk-instance.lock"));
+    m_instanceLock =
+        std::make_unique<QLockFile>(QDir::tempPath() + QStringLiteral("/zelk-instance.lock"));
     if (!m_instanceLock->tryLock(kInstanceLockWaitMs)) {
         qCWarning(lcShell) << "instance lock not taken, error" << m_instanceLock->error();
     }
@@ -161,7 +162,8 @@ void cefApplication::socketError(QLocalSocket::LocalSocketError error) {
     const bool listening = m_instanceServer.listen(instanceServerName());
     releaseInstanceLock();
     if (!listening) {
-        qCWarning(lcShell) << "cannot listen for later instances:" << m_instanceServer.errorString();
+        qCWarning(lcShell) << "cannot listen for later instances:"
+                           << m_instanceServer.errorString();
         requestQuit();
         return;
     }
@@ -174,7 +176,9 @@ void cefApplication::socketDisconnected() {
     }
 }
 
-void cefApplication::socketWritten(qint64 bytes) { Q_UNUSED(bytes); }
+void cefApplication::socketWritten(qint64 bytes) {
+    Q_UNUSED(bytes);
+}
 
 void cefApplication::socketReading() {
     if (m_instanceSocket.state() != QLocalSocket::ConnectedState) {

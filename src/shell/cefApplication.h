@@ -28,7 +28,9 @@ public:
     static QString instanceServerName();
     static QString confPath();
 
-    void setMainWindowFactory(MainWindowFactory factory) { m_mainWindowFactory = std::move(factory); }
+    void setMainWindowFactory(MainWindowFactory factory) {
+        m_mainWindowFactory = std::move(factory);
+    }
     void setDeviceListSource(DeviceListSource source) { m_deviceListSource = std::move(source); }
 
     // Start-up wiring: directories, style sheet, then the instance check, which decides later
@@ -62,6 +64,9 @@ private slots:
     void newInstanceConnected();
     void readClients();
     void removeClients();
+
+public slots:
+    // Writes the pending profile files, then ends the program.
     void on_closeApp();
 
 private:

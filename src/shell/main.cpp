@@ -1,6 +1,7 @@
 #include "browser/ClientHandler.h"
 #include "browser/WebLog.h"
 #include "platform/ProcessPrivileges.h"
+#include "platform/TerminationWatcher.h"
 #include "shell/AppGlobals.h"
 #include "shell/StartupOptions.h"
 #include "shell/cefApplication.h"
@@ -24,6 +25,12 @@ int main(int argc, char** argv) {
     globalClientHandler = client.get();
 
     app->setMainWindowFactory([] { return new zelk(); });
+    // A session that ends or a stop request saves the open profiles before the client quits.
+    const std::unique_ptr<TerminationWatcher> termination = TerminationWatcher::create();
+    if (termination) {
+        QObject::connect(termination.get(), &TerminationWatcher::terminationRequested, app.get(),
+                         &cefApplication::on_closeApp);
+    }
     app->initInstance();
     const int exitCode = app->exec();
 

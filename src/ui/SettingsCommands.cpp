@@ -54,14 +54,12 @@ void closeApp(zelk* window, const QueryCallbackPtr& reply) {
 }  // namespace
 
 void registerInto(CommandDispatcher& dispatcher, zelk* window) {
-    dispatcher.add(QStringLiteral("getConf"), {},
-                   [window](const QVariantMap&, const QueryCallbackPtr& reply) {
-                       getConf(window, reply);
-                   });
-    dispatcher.add(QStringLiteral("closeApp"), {},
-                   [window](const QVariantMap&, const QueryCallbackPtr& reply) {
-                       closeApp(window, reply);
-                   });
+    dispatcher.add(
+        QStringLiteral("getConf"), {},
+        [window](const QVariantMap&, const QueryCallbackPtr& reply) { getConf(window, reply); });
+    dispatcher.add(
+        QStringLiteral("closeApp"), {},
+        [window](const QVariantMap&, const QueryCallbackPtr& reply) { closeApp(window, reply); });
 }
 
 }  // namespace SettingsCommands

@@ -77,7 +77,9 @@ QSize zelk::initialSize(const QString& clientSize) {
     return QSize(parts.at(0).toInt(nullptr, 10), parts.at(1).toInt(nullptr, 10));
 }
 
-QUrl zelk::pageUrl() { return applicationPageUrl(QStringLiteral("/view/index.html")); }
+QUrl zelk::pageUrl() {
+    return applicationPageUrl(QStringLiteral("/view/index.html"));
+}
 
 QUrl zelk::applicationPageUrl(const QString& path) {
     const QUrl directory = QUrl::fromLocalFile(QCoreApplication::applicationDirPath());
@@ -112,7 +114,9 @@ void zelk::quitApp() {
     flushProfiles();
 }
 
-void zelk::reload_currentPage() { m_webView->reload(); }
+void zelk::reload_currentPage() {
+    m_webView->reload();
+}
 
 void zelk::onJsMessage(const QString& name, const QueryCallbackPtr& callbackPtr) {
     if (name == kMaximiseRequest) {
@@ -146,7 +150,9 @@ void zelk::onCurrentPropChanged(int propIndex, int proMode) {
     }
 }
 
-void zelk::onshowWidget() { show(); }
+void zelk::onshowWidget() {
+    show();
+}
 
 void zelk::oncloseApp() {
     flushProfiles();

@@ -57,30 +57,41 @@ void DeviceListTest::decodeRecord_data() {
     QTest::addColumn<QString>("hardwareId");
     QTest::addColumn<DeviceSnapshotEntry>("expected");
 
-    QTest::newRow("ordinary") << QByteArray("KRV-K1") << QByteArray("1.02") << QByteArray("SN0001")
-                              << QByteArray("01") << QStringLiteral("\\\\?\\hid#vid_04d9")
-                              << QStringLiteral("HID\\Vid_04d9&Pid_a0f1")
-                              << DeviceSnapshotEntry{"KRV-K1", "SN0001", "1.02",
-                                                     "HID\\Vid_04d9&Pid_a0f1",
-                                                     "\\\\?\\hid#vid_04d9", "01"};
+    QTest::newRow("ordinary")
+        << QByteArray("KRV-K1") << QByteArray("1.02") << QByteArray("SN0001") << QByteArray("01")
+        << QStringLiteral("\\\\?\\hid#vid_04d9") << QStringLiteral("HID\\Vid_04d9&Pid_a0f1")
+        << DeviceSnapshotEntry{
+               "KRV-K1", "SN0001", "1.02", "HID\\Vid_04d9&Pid_a0f1", "\\\\?\\hid#vid_04d9", "01"};
 
     // Every field filled to its end: the text stops at the field, not at the next one.
     const QByteArray id40(40, 'I'), version17(17, 'V'), sn14(14, 'S');
     const QString path255(255, QLatin1Char('p')), hardware255(255, QLatin1Char('h'));
     QTest::newRow("full-width fields")
         << id40 << version17 << sn14 << QByteArray("AB") << path255 << hardware255
-        << DeviceSnapshotEntry{QString::fromLatin1(id40), QString::fromLatin1(sn14),
-                               QString::fromLatin1(version17), hardware255, path255, "AB"};
+        << DeviceSnapshotEntry{QString::fromLatin1(id40),
+                               QString::fromLatin1(sn14),
+                               QString::fromLatin1(version17),
+                               hardware255,
+                               path255,
+                               "AB"};
 
     QTest::newRow("embedded zero ends the text")
-        << QByteArray("AB\0CD", 5) << QByteArray("1\0" "2", 3) << QByteArray() << QByteArray("\0x", 2)
-        << QString() << QString() << DeviceSnapshotEntry{"AB", "", "1", "", "", ""};
+        << QByteArray("AB\0CD", 5)
+        << QByteArray(
+               "1\0"
+               "2",
+               3)
+        << QByteArray() << QByteArray("\0x", 2) << QString() << QString()
+        << DeviceSnapshotEntry{"AB", "", "1", "", "", ""};
 
     QTest::newRow("non-ASCII texts")
         << QByteArray("键盘") << QByteArray("v1") << QByteArray("号") << QByteArray("01")
         << QStringLiteral("/dev/hidraw0/设备") << QStringLiteral("HID\\Vid_04d9&Pid_b0d2")
-        << DeviceSnapshotEntry{QStringLiteral("键盘"), QStringLiteral("号"), "v1",
-                               "HID\\Vid_04d9&Pid_b0d2", QStringLiteral("/dev/hidraw0/设备"),
+        << DeviceSnapshotEntry{QStringLiteral("键盘"),
+                               QStringLiteral("号"),
+                               "v1",
+                               "HID\\Vid_04d9&Pid_b0d2",
+                               QStringLiteral("/dev/hidraw0/设备"),
                                "01"};
 }
 
@@ -133,7 +144,8 @@ void DeviceListTest::countIsClampedToTheSlots() {
     QFETCH(int, decoded);
     DeviceList list;
     for (int i = 0; i < DeviceList::kMaxRecords; ++i) {
-        RecordWriter{list.mutableRecord(i)}.narrow(R::kDeviceIdOffset, "dev" + QByteArray::number(i));
+        RecordWriter{list.mutableRecord(i)}.narrow(R::kDeviceIdOffset,
+                                                   "dev" + QByteArray::number(i));
     }
     list.setReportedCount(static_cast<quint16>(reported));
     QCOMPARE(list.reportedCount(), quint16(reported));

@@ -48,19 +48,18 @@ void ClientConfigurationTest::load_data() {
     const QByteArray withMac =
         "<root><client MacAddress=\"00:00:00:00:00:00\" IpAddress=\"1.1.1.1\" language=\"en\"/>"
         "</root>";
-    QTest::newRow("detected identity overrides the file's") << withMac << true
-                                                            << withIdentity({{"language", "en"}})
-                                                            << QString::fromUtf8(withMac);
+    QTest::newRow("detected identity overrides the file's")
+        << withMac << true << withIdentity({{"language", "en"}}) << QString::fromUtf8(withMac);
 
     const QByteArray leadingComment =
         "<!-- written by hand -->\n<root><client closeFunc=\"hide\"/></root>\n";
-    QTest::newRow("leading comment") << leadingComment << true
-                                     << withIdentity({{"closeFunc", "hide"}})
-                                     << QString::fromUtf8(leadingComment);
+    QTest::newRow("leading comment")
+        << leadingComment << true << withIdentity({{"closeFunc", "hide"}})
+        << QString::fromUtf8(leadingComment);
 
-    QTest::newRow("no client element") << QByteArray("<root><conf deviceId=\"x\"/></root>") << true
-                                       << withIdentity({})
-                                       << QStringLiteral("<root><conf deviceId=\"x\"/></root>");
+    QTest::newRow("no client element")
+        << QByteArray("<root><conf deviceId=\"x\"/></root>") << true << withIdentity({})
+        << QStringLiteral("<root><conf deviceId=\"x\"/></root>");
 
     QTest::newRow("client outside root is not read")
         << QByteArray("<other><client a=\"1\"/></other>") << true << withIdentity({})

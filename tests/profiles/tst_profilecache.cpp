@@ -30,7 +30,9 @@ QString ProfileCacheTest::read(const QString& path) {
     return QString::fromUtf8(file.readAll());
 }
 
-void ProfileCacheTest::init() { m_dir = std::make_unique<QTemporaryDir>(); }
+void ProfileCacheTest::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+}
 
 void ProfileCacheTest::storeListsEachPathOnceInOrderOfFirstChange() {
     ProfileCache cache;

@@ -2,4 +2,6 @@
 
 #include <unistd.h>
 
-bool processRunsAsSuperUser() { return geteuid() == 0; }
+bool processRunsAsSuperUser() {
+    return geteuid() == 0;
+}

@@ -74,7 +74,8 @@ bool X11WindowActivator::activateWindowOf(
             continue;
         }
         QByteArray name;
-        if (wmName == None || utf8 == None || !readProperty(d, window, wmName, utf8, nullptr, &name)) {
+        if (wmName == None || utf8 == None ||
+            !readProperty(d, window, wmName, utf8, nullptr, &name)) {
             continue;
         }
         if (!titleMatches(QString::fromUtf8(name))) {
