@@ -7,6 +7,7 @@
 #include "shell/AppGlobals.h"
 #include "shell/cefApplication.h"
 #include "ui/PageRequest.h"
+#include "ui/ProfileCommandGroup.h"
 #include "ui/SettingsCommands.h"
 #include "ui/UiLog.h"
 
@@ -29,7 +30,10 @@ QString configValue(const QString& key) {
 
 }  // namespace
 
-zelk::zelk(QWidget* parent) : QWidget(parent) {
+zelk::zelk(QWidget* parent)
+    : QWidget(parent),
+      m_profileStore(&m_profileCache, QCoreApplication::applicationDirPath()),
+      m_profileCommands(&m_profileStore) {
     if (objectName().isEmpty()) {
         setObjectName(QStringLiteral("zelkClass"));
     }
@@ -53,6 +57,7 @@ zelk::zelk(QWidget* parent) : QWidget(parent) {
     connect(m_webView, &ZelkWebView::jsMessage, this, &zelk::onJsMessage);
 
     SettingsCommands::registerInto(m_dispatcher, this);
+    ProfileCommandGroup::registerInto(m_dispatcher, &m_profileCommands);
 
     installEventFilter(this);
     setWindowTitle(kMainWindowTitle);

@@ -2,6 +2,8 @@
 
 #include "browser/QueryCallback.h"
 #include "profiles/ProfileCache.h"
+#include "profiles/ProfileCommands.h"
+#include "profiles/ProfileStore.h"
 #include "shell/MainWindowHost.h"
 #include "ui/CommandDispatcher.h"
 
@@ -55,6 +57,8 @@ protected:
 
 private:
     ProfileCache m_profileCache;
+    ProfileStore m_profileStore;
+    ProfileCommands m_profileCommands;
     ZelkWebView* m_webView = nullptr;
     QRect m_normalGeometry;
     bool m_showConfRegistered = false;

@@ -1,0 +1,407 @@
+#include "profiles/ProfileCommands.h"
+
+#include "profiles/ExportFile.h"
+#include "profiles/ProfilesLog.h"
+#include "profiles/XmlDocument.h"
+
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+const QString kQueryFailed = QStringLiteral("queryProfile load xml file failed!");
+const QString kCounterFailed = QStringLiteral("nodeCounterProfile load xml file failed!");
+const QString kModifyFailed = QStringLiteral("modifyProfile load xml file failed!");
+const QString kModifyExFailed = QStringLiteral("modifyProfileEx load xml file failed!");
+const QString kReplaceFailed = QStringLiteral("modifyReplaceProfile load xml file failed!");
+const QString kSaveAsFailed = QStringLiteral("saveXmlAs load xml file failed!");
+const QString kSaveAsWriteFailed = QStringLiteral("saveXmlAs desFilePath is failed!");
+
+QString member(const QVariantMap& members, const char* name) {
+    return members.value(QLatin1String(name)).toString();
+}
+
+// A profile named by the page: its absolute path and parsed document.
+struct LoadedProfile {
+    enum class Status { Unreadable, Unparsable, Ready };
+    Status status = Status::Unreadable;
+    QString path;
+    pugi::xml_document document;
+};
+
+void loadProfile(ProfileStore* store, const QString& path, LoadedProfile* profile) {
+    profile->path = path;
+    const std::optional<QString> text = store->load(path);
+    if (!text) {
+        profile->status = LoadedProfile::Status::Unreadable;
+        return;
+    }
+    profile->status = XmlDocument::parse(*text, &profile->document)
+                          ? LoadedProfile::Status::Ready
+                          : LoadedProfile::Status::Unparsable;
+}
+
+// What an unready profile answers: nothing for a file that cannot be read, the command's failure
+// for a text that does not parse.
+ProfileReply notReady(const LoadedProfile& profile, const QString& failure) {
+    return profile.status == LoadedProfile::Status::Unreadable ? ProfileReply::none()
+                                                               : ProfileReply::failure(failure);
+}
+
+// The selected elements that are not inside another selected element. Emptying or removing an
+// element frees its descendants, so a selected descendant must not be touched afterwards.
+std::vector<pugi::xml_node> outermostElements(const pugi::xpath_node_set& selected) {
+    std::unordered_set<pugi::xml_node_struct*> chosen;
+    for (const pugi::xpath_node& result : selected) {
+        if (result.node()) {
+            chosen.insert(result.node().internal_object());
+        }
+    }
+    std::vector<pugi::xml_node> outermost;
+    for (const pugi::xpath_node& result : selected) {
+        const pugi::xml_node element = result.node();
+        if (!element) {
+            continue;
+        }
+        bool nested = false;
+        for (pugi::xml_node up = element.parent(); up && !nested; up = up.parent()) {
+            nested = chosen.count(up.internal_object()) > 0;
+        }
+        if (!nested) {
+            outermost.push_back(element);
+        }
+    }
+    return outermost;
+}
+
+void removeAllChildren(pugi::xml_node node) {
+    while (pugi::xml_node child = node.first_child()) {
+        node.remove_child(child);
+    }
+}
+
+void appendCopiesOfChildren(pugi::xml_node target, const pugi::xml_node& source) {
+    for (const pugi::xml_node& child : source.children()) {
+        target.append_copy(child);
+    }
+}
+
+}  // namespace
+
+const QVector<ProfileCommands::Command>& ProfileCommands::commands() {
+    static const QVector<Command> table = {
+        {QStringLiteral("queryProfile"), {"filePath", "xpath"}, &ProfileCommands::queryProfile},
+        {QStringLiteral("nodeCounterProfile"),
+         {"filePath", "xpath"},
+         &ProfileCommands::nodeCounterProfile},
+        {QStringLiteral("modifyProfile"),
+         {"filePath", "xpath", "attribute", "attributeValue"},
+         &ProfileCommands::modifyProfile},
+        {QStringLiteral("modifyProfileEx"),
+         {"filePath", "xpath", "subTreeString"},
+         &ProfileCommands::modifyProfileEx},
+        {QStringLiteral("modifyRemoveProfile"),
+         {"filePath", "xpath"},
+         &ProfileCommands::modifyRemoveProfile},
+        {QStringLiteral("modifyAddProfile"),
+         {"filePath", "xpath", "attribute", "attributeValue"},
+         &ProfileCommands::modifyAddProfile},
+        {QStringLiteral("modifyReplaceProfile"),
+         {"srcFilePath", "desFilePath", "srcXpath", "desXpath"},
+         &ProfileCommands::modifyReplaceProfile},
+        {QStringLiteral("modifyReplaceProfileEx"),
+         {"srcFilePath", "desFilePath", "srcXpath", "desXpath"},
+         &ProfileCommands::modifyReplaceProfileEx},
+        {QStringLiteral("resetProfile"),
+         {"srcFilePath", "desFilePath"},
+         &ProfileCommands::resetProfile},
+        {QStringLiteral("queryHexByte"),
+         {"filePath", "xpath", "args"},
+         &ProfileCommands::queryHexByte},
+        {QStringLiteral("savexml"), {}, &ProfileCommands::savexml},
+        {QStringLiteral("saveXmlAs"),
+         {"srcFilePath", "desFilePath", "xpath"},
+         &ProfileCommands::saveXmlAs},
+    };
+    return table;
+}
+
+ProfileReply ProfileCommands::queryProfile(const QVariantMap& members) {
+    LoadedProfile profile;
+    loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
+    if (profile.status != LoadedProfile::Status::Ready) {
+        return notReady(profile, kQueryFailed);
+    }
+    const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
+    if (!selected) {
+        return ProfileReply::failure(kQueryFailed);
+    }
+    QString output;
+    for (const pugi::xpath_node& result : *selected) {
+        if (result.node()) {
+            output += XmlDocument::serializeNode(result.node());
+        }
+    }
+    return ProfileReply::success(output);
+}
+
+ProfileReply ProfileCommands::nodeCounterProfile(const QVariantMap& members) {
+    LoadedProfile profile;
+    loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
+    if (profile.status != LoadedProfile::Status::Ready) {
+        return notReady(profile, kCounterFailed);
+    }
+    const auto selected = XmlDocument::selectFirst(profile.document, member(members, "xpath"));
+    if (!selected) {
+        return ProfileReply::failure(kCounterFailed);
+    }
+    int count = 0;
+    for (pugi::xml_node child = selected->node().first_child(); child;
+         child = child.next_sibling()) {
+        ++count;
+    }
+    return ProfileReply::success(QString::number(count));
+}
+
+ProfileReply ProfileCommands::modifyProfile(const QVariantMap& members) {
+    LoadedProfile profile;
+    loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
+    if (profile.status != LoadedProfile::Status::Ready) {
+        return notReady(profile, kModifyFailed);
+    }
+    const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
+    if (!selected) {
+        return ProfileReply::failure(kModifyFailed);
+    }
+    const QStringList names = member(members, "attribute").split(';', Qt::SkipEmptyParts);
+    const QStringList values = member(members, "attributeValue").split(';', Qt::KeepEmptyParts);
+    QVector<QByteArray> utf8Names, utf8Values;
+    for (int i = 0; i < names.size() && i < values.size(); ++i) {
+        utf8Names.append(names.at(i).toUtf8());
+        utf8Values.append(values.at(i).toUtf8());
+    }
+    for (const pugi::xpath_node& result : *selected) {
+        pugi::xml_node element = result.node();
+        if (!element) {
+            continue;
+        }
+        for (int i = 0; i < utf8Names.size(); ++i) {
+            if (pugi::xml_attribute attribute = element.attribute(utf8Names.at(i).constData())) {
+                attribute.set_value(utf8Values.at(i).constData());
+            }
+        }
+    }
+    m_store->store(profile.path, profile.document);
+    return ProfileReply::success(QStringLiteral("modifyProfile success!"));
+}
+
+ProfileReply ProfileCommands::modifyProfileEx(const QVariantMap& members) {
+    const QString path = m_store->absolutePath(member(members, "filePath"));
+    if (!m_store->load(path)) {
+        return ProfileReply::none();
+    }
+    // A sub-tree that is not well-formed is used as far as the parser got.
+    pugi::xml_document subTree;
+    XmlDocument::parse(member(members, "subTreeString"), &subTree);
+
+    LoadedProfile profile;
+    loadProfile(m_store, path, &profile);
+    if (profile.status != LoadedProfile::Status::Ready) {
+        return notReady(profile, kModifyExFailed);
+    }
+    const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
+    if (!selected) {
+        return ProfileReply::failure(kModifyExFailed);
+    }
+    for (pugi::xml_node element : outermostElements(*selected)) {
+        removeAllChildren(element);
+        appendCopiesOfChildren(element, subTree);
+    }
+    m_store->store(profile.path, profile.document);
+    return ProfileReply::success(QStringLiteral("modifyProfileEx success"));
+}
+
+ProfileReply ProfileCommands::modifyRemoveProfile(const QVariantMap& members) {
+    LoadedProfile profile;
+    loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
+    if (profile.status != LoadedProfile::Status::Ready) {
+        return notReady(profile, kModifyFailed);
+    }
+    const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
+    if (!selected) {
+        return ProfileReply::failure(kModifyFailed);
+    }
+    for (pugi::xml_node element : outermostElements(*selected)) {
+        element.parent().remove_child(element);
+    }
+    m_store->store(profile.path, profile.document);
+    return ProfileReply::success(QStringLiteral("modifyRemoveProfile success"));
+}
+
+ProfileReply ProfileCommands::modifyAddProfile(const QVariantMap& members) {
+    LoadedProfile profile;
+    loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
+    if (profile.status != LoadedProfile::Status::Ready) {
+        return notReady(profile, kModifyFailed);
+    }
+    const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
+    if (!selected) {
+        return ProfileReply::failure(kModifyFailed);
+    }
+    const QStringList names = member(members, "attribute").split(';', Qt::SkipEmptyParts);
+    const QStringList values = member(members, "attributeValue").split(';', Qt::SkipEmptyParts);
+    const QByteArray nodeName = member(members, "addNodeName").toUtf8();
+    for (const pugi::xpath_node& result : *selected) {
+        pugi::xml_node element = result.node();
+        if (!element) {
+            continue;
+        }
+        pugi::xml_node added = element.append_child(nodeName.constData());
+        for (int i = 0; i < names.size() && i < values.size(); ++i) {
+            added.append_attribute(names.at(i).toUtf8().constData())
+                .set_value(values.at(i).toUtf8().constData());
+        }
+    }
+    m_store->store(profile.path, profile.document);
+    return ProfileReply::success(QStringLiteral("modifyAddProfile success"));
+}
+
+ProfileReply ProfileCommands::modifyReplaceProfile(const QVariantMap& members) {
+    const QString sourcePath = m_store->absolutePath(member(members, "srcFilePath"));
+    const QString destinationPath = m_store->absolutePath(member(members, "desFilePath"));
+    if (!m_store->load(sourcePath) || !m_store->load(destinationPath)) {
+        return ProfileReply::none();
+    }
+    LoadedProfile destination, source;
+    loadProfile(m_store, destinationPath, &destination);
+    loadProfile(m_store, sourcePath, &source);
+    if (destination.status != LoadedProfile::Status::Ready ||
+        source.status != LoadedProfile::Status::Ready) {
+        return ProfileReply::failure(kReplaceFailed);
+    }
+    const auto sourceNode = XmlDocument::selectFirst(source.document, member(members, "srcXpath"));
+    const auto destinationNode =
+        XmlDocument::selectFirst(destination.document, member(members, "desXpath"));
+    if (!sourceNode || !destinationNode) {
+        return ProfileReply::failure(kReplaceFailed);
+    }
+    const pugi::xml_node replacement = sourceNode->node();
+    pugi::xml_node target = destinationNode->node();
+    if (target) {
+        pugi::xml_node parent = target.parent();
+        pugi::xml_node previous = target.previous_sibling();
+        parent.remove_child(target);
+        if (replacement) {
+            if (previous) {
+                parent.insert_copy_after(replacement, previous);
+            } else {
+                parent.prepend_copy(replacement);
+            }
+        }
+    }
+    m_store->store(destination.path, destination.document);
+    return ProfileReply::success(QStringLiteral("modifyReplaceProfile success"));
+}
+
+ProfileReply ProfileCommands::modifyReplaceProfileEx(const QVariantMap& members) {
+    LoadedProfile destination;
+    loadProfile(m_store, m_store->absolutePath(member(members, "desFilePath")), &destination);
+    if (destination.status != LoadedProfile::Status::Ready) {
+        return notReady(destination, kReplaceFailed);
+    }
+    const std::optional<QByteArray> xml = ExportFile::read(member(members, "srcFilePath"));
+    pugi::xml_document imported;
+    if (!xml || !XmlDocument::parseUtf8(*xml, &imported)) {
+        return ProfileReply::failure(kReplaceFailed);
+    }
+    const auto destinationNode =
+        XmlDocument::selectFirst(destination.document, member(members, "desXpath"));
+    if (!destinationNode) {
+        return ProfileReply::failure(kReplaceFailed);
+    }
+    if (pugi::xml_node target = destinationNode->node()) {
+        removeAllChildren(target);
+        appendCopiesOfChildren(target, imported.first_child());
+    }
+    m_store->store(destination.path, destination.document);
+    return ProfileReply::success(QStringLiteral("modifyReplaceProfile success"));
+}
+
+ProfileReply ProfileCommands::resetProfile(const QVariantMap& members) {
+    const std::optional<QString> source =
+        m_store->load(m_store->absolutePath(member(members, "srcFilePath")));
+    if (!source) {
+        return ProfileReply::none();
+    }
+    const QString destinationPath = m_store->absolutePath(member(members, "desFilePath"));
+    if (!m_store->load(destinationPath)) {
+        return ProfileReply::none();
+    }
+    m_store->storeText(destinationPath, *source);
+    return ProfileReply::success(QStringLiteral("resetProfile success"));
+}
+
+QString ProfileCommands::fillHexCode(const QString& code, const QString& args) {
+    if (!code.contains(QLatin1Char('%'))) {
+        return code;
+    }
+    const QStringList arguments = args.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    QStringList fields = code.split(QLatin1Char(','), Qt::KeepEmptyParts);
+    int next = 0;
+    for (int i = 0; i < 4 && i < fields.size() && next < arguments.size(); ++i) {
+        if (fields.at(i) == QLatin1String("%")) {
+            fields[i] = arguments.at(next++);
+        }
+    }
+    return fields.join(QLatin1Char(','));
+}
+
+ProfileReply ProfileCommands::queryHexByte(const QVariantMap& members) {
+    LoadedProfile profile;
+    loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
+    if (profile.status != LoadedProfile::Status::Ready) {
+        return notReady(profile, kModifyFailed);
+    }
+    const auto selected = XmlDocument::selectFirst(profile.document, member(members, "xpath"));
+    if (!selected) {
+        return ProfileReply::failure(kModifyFailed);
+    }
+    const QString code = QString::fromUtf8(selected->node().attribute("code").value());
+    return ProfileReply::success(fillHexCode(code, member(members, "args")));
+}
+
+ProfileReply ProfileCommands::savexml(const QVariantMap& members) {
+    Q_UNUSED(members);
+    ProfileCache& cache = m_store->cache();
+    if (cache.isEmpty()) {
+        return ProfileReply::none();
+    }
+    const FlushResult result = cache.flush();
+    if (!result.ok) {
+        return ProfileReply::none();
+    }
+    return ProfileReply::success(QStringLiteral("save xml success"));
+}
+
+ProfileReply ProfileCommands::saveXmlAs(const QVariantMap& members) {
+    LoadedProfile profile;
+    loadProfile(m_store, m_store->absolutePath(member(members, "srcFilePath")), &profile);
+    if (profile.status != LoadedProfile::Status::Ready) {
+        return notReady(profile, kSaveAsFailed);
+    }
+    const auto selected = XmlDocument::selectFirst(profile.document, member(members, "xpath"));
+    if (!selected) {
+        return ProfileReply::failure(kSaveAsFailed);
+    }
+    pugi::xml_document exported;
+    if (selected->node()) {
+        exported.append_copy(selected->node());
+    }
+    QString error;
+    if (!ExportFile::write(member(members, "desFilePath"),
+                           XmlDocument::serializeDocumentUtf8(exported), &error)) {
+        qCWarning(lcProfiles) << error;
+        return ProfileReply::failure(kSaveAsWriteFailed);
+    }
+    return ProfileReply::success(QStringLiteral("saveXmlAs success"));
+}
