@@ -43,9 +43,9 @@ void loadProfile(ProfileStore* store, const QString& path, LoadedProfile* profil
 
 // What an unready profile answers: nothing for a file that cannot be read, the command's failure
 // for a text that does not parse.
-ProfileReply notReady(const LoadedProfile& profile, const QString& failure) {
-    return profile.status == LoadedProfile::Status::Unreadable ? ProfileReply::none()
-                                                               : ProfileReply::failure(failure);
+CommandReply notReady(const LoadedProfile& profile, const QString& failure) {
+    return profile.status == LoadedProfile::Status::Unreadable ? CommandReply::none()
+                                                               : CommandReply::failure(failure);
 }
 
 // The selected elements that are not inside another selected element. Emptying or removing an
@@ -126,7 +126,7 @@ const QVector<ProfileCommands::Command>& ProfileCommands::commands() {
     return table;
 }
 
-ProfileReply ProfileCommands::queryProfile(const QVariantMap& members) {
+CommandReply ProfileCommands::queryProfile(const QVariantMap& members) {
     LoadedProfile profile;
     loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
     if (profile.status != LoadedProfile::Status::Ready) {
@@ -134,7 +134,7 @@ ProfileReply ProfileCommands::queryProfile(const QVariantMap& members) {
     }
     const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
     if (!selected) {
-        return ProfileReply::failure(kQueryFailed);
+        return CommandReply::failure(kQueryFailed);
     }
     QString output;
     for (const pugi::xpath_node& result : *selected) {
@@ -142,10 +142,10 @@ ProfileReply ProfileCommands::queryProfile(const QVariantMap& members) {
             output += XmlDocument::serializeNode(result.node());
         }
     }
-    return ProfileReply::success(output);
+    return CommandReply::success(output);
 }
 
-ProfileReply ProfileCommands::nodeCounterProfile(const QVariantMap& members) {
+CommandReply ProfileCommands::nodeCounterProfile(const QVariantMap& members) {
     LoadedProfile profile;
     loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
     if (profile.status != LoadedProfile::Status::Ready) {
@@ -153,17 +153,17 @@ ProfileReply ProfileCommands::nodeCounterProfile(const QVariantMap& members) {
     }
     const auto selected = XmlDocument::selectFirst(profile.document, member(members, "xpath"));
     if (!selected) {
-        return ProfileReply::failure(kCounterFailed);
+        return CommandReply::failure(kCounterFailed);
     }
     int count = 0;
     for (pugi::xml_node child = selected->node().first_child(); child;
          child = child.next_sibling()) {
         ++count;
     }
-    return ProfileReply::success(QString::number(count));
+    return CommandReply::success(QString::number(count));
 }
 
-ProfileReply ProfileCommands::modifyProfile(const QVariantMap& members) {
+CommandReply ProfileCommands::modifyProfile(const QVariantMap& members) {
     LoadedProfile profile;
     loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
     if (profile.status != LoadedProfile::Status::Ready) {
@@ -171,7 +171,7 @@ ProfileReply ProfileCommands::modifyProfile(const QVariantMap& members) {
     }
     const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
     if (!selected) {
-        return ProfileReply::failure(kModifyFailed);
+        return CommandReply::failure(kModifyFailed);
     }
     const QStringList names = member(members, "attribute").split(';', Qt::SkipEmptyParts);
     const QStringList values = member(members, "attributeValue").split(';', Qt::KeepEmptyParts);
@@ -192,13 +192,13 @@ ProfileReply ProfileCommands::modifyProfile(const QVariantMap& members) {
         }
     }
     m_store->store(profile.path, profile.document);
-    return ProfileReply::success(QStringLiteral("modifyProfile success!"));
+    return CommandReply::success(QStringLiteral("modifyProfile success!"));
 }
 
-ProfileReply ProfileCommands::modifyProfileEx(const QVariantMap& members) {
+CommandReply ProfileCommands::modifyProfileEx(const QVariantMap& members) {
     const QString path = m_store->absolutePath(member(members, "filePath"));
     if (!m_store->load(path)) {
-        return ProfileReply::none();
+        return CommandReply::none();
     }
     // A sub-tree that is not well-formed is used as far as the parser got.
     pugi::xml_document subTree;
@@ -211,17 +211,17 @@ ProfileReply ProfileCommands::modifyProfileEx(const QVariantMap& members) {
     }
     const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
     if (!selected) {
-        return ProfileReply::failure(kModifyExFailed);
+        return CommandReply::failure(kModifyExFailed);
     }
     for (pugi::xml_node element : outermostElements(*selected)) {
         removeAllChildren(element);
         appendCopiesOfChildren(element, subTree);
     }
     m_store->store(profile.path, profile.document);
-    return ProfileReply::success(QStringLiteral("modifyProfileEx success"));
+    return CommandReply::success(QStringLiteral("modifyProfileEx success"));
 }
 
-ProfileReply ProfileCommands::modifyRemoveProfile(const QVariantMap& members) {
+CommandReply ProfileCommands::modifyRemoveProfile(const QVariantMap& members) {
     LoadedProfile profile;
     loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
     if (profile.status != LoadedProfile::Status::Ready) {
@@ -229,16 +229,16 @@ ProfileReply ProfileCommands::modifyRemoveProfile(const QVariantMap& members) {
     }
     const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
     if (!selected) {
-        return ProfileReply::failure(kModifyFailed);
+        return CommandReply::failure(kModifyFailed);
     }
     for (pugi::xml_node element : outermostElements(*selected)) {
         element.parent().remove_child(element);
     }
     m_store->store(profile.path, profile.document);
-    return ProfileReply::success(QStringLiteral("modifyRemoveProfile success"));
+    return CommandReply::success(QStringLiteral("modifyRemoveProfile success"));
 }
 
-ProfileReply ProfileCommands::modifyAddProfile(const QVariantMap& members) {
+CommandReply ProfileCommands::modifyAddProfile(const QVariantMap& members) {
     LoadedProfile profile;
     loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
     if (profile.status != LoadedProfile::Status::Ready) {
@@ -246,7 +246,7 @@ ProfileReply ProfileCommands::modifyAddProfile(const QVariantMap& members) {
     }
     const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
     if (!selected) {
-        return ProfileReply::failure(kModifyFailed);
+        return CommandReply::failure(kModifyFailed);
     }
     const QStringList names = member(members, "attribute").split(';', Qt::SkipEmptyParts);
     const QStringList values = member(members, "attributeValue").split(';', Qt::SkipEmptyParts);
@@ -263,27 +263,27 @@ ProfileReply ProfileCommands::modifyAddProfile(const QVariantMap& members) {
         }
     }
     m_store->store(profile.path, profile.document);
-    return ProfileReply::success(QStringLiteral("modifyAddProfile success"));
+    return CommandReply::success(QStringLiteral("modifyAddProfile success"));
 }
 
-ProfileReply ProfileCommands::modifyReplaceProfile(const QVariantMap& members) {
+CommandReply ProfileCommands::modifyReplaceProfile(const QVariantMap& members) {
     const QString sourcePath = m_store->absolutePath(member(members, "srcFilePath"));
     const QString destinationPath = m_store->absolutePath(member(members, "desFilePath"));
     if (!m_store->load(sourcePath) || !m_store->load(destinationPath)) {
-        return ProfileReply::none();
+        return CommandReply::none();
     }
     LoadedProfile destination, source;
     loadProfile(m_store, destinationPath, &destination);
     loadProfile(m_store, sourcePath, &source);
     if (destination.status != LoadedProfile::Status::Ready ||
         source.status != LoadedProfile::Status::Ready) {
-        return ProfileReply::failure(kReplaceFailed);
+        return CommandReply::failure(kReplaceFailed);
     }
     const auto sourceNode = XmlDocument::selectFirst(source.document, member(members, "srcXpath"));
     const auto destinationNode =
         XmlDocument::selectFirst(destination.document, member(members, "desXpath"));
     if (!sourceNode || !destinationNode) {
-        return ProfileReply::failure(kReplaceFailed);
+        return CommandReply::failure(kReplaceFailed);
     }
     const pugi::xml_node replacement = sourceNode->node();
     pugi::xml_node target = destinationNode->node();
@@ -300,10 +300,10 @@ ProfileReply ProfileCommands::modifyReplaceProfile(const QVariantMap& members) {
         }
     }
     m_store->store(destination.path, destination.document);
-    return ProfileReply::success(QStringLiteral("modifyReplaceProfile success"));
+    return CommandReply::success(QStringLiteral("modifyReplaceProfile success"));
 }
 
-ProfileReply ProfileCommands::modifyReplaceProfileEx(const QVariantMap& members) {
+CommandReply ProfileCommands::modifyReplaceProfileEx(const QVariantMap& members) {
     LoadedProfile destination;
     loadProfile(m_store, m_store->absolutePath(member(members, "desFilePath")), &destination);
     if (destination.status != LoadedProfile::Status::Ready) {
@@ -312,33 +312,33 @@ ProfileReply ProfileCommands::modifyReplaceProfileEx(const QVariantMap& members)
     const std::optional<QByteArray> xml = ExportFile::read(member(members, "srcFilePath"));
     pugi::xml_document imported;
     if (!xml || !XmlDocument::parseUtf8(*xml, &imported)) {
-        return ProfileReply::failure(kReplaceFailed);
+        return CommandReply::failure(kReplaceFailed);
     }
     const auto destinationNode =
         XmlDocument::selectFirst(destination.document, member(members, "desXpath"));
     if (!destinationNode) {
-        return ProfileReply::failure(kReplaceFailed);
+        return CommandReply::failure(kReplaceFailed);
     }
     if (pugi::xml_node target = destinationNode->node()) {
         removeAllChildren(target);
         appendCopiesOfChildren(target, imported.first_child());
     }
     m_store->store(destination.path, destination.document);
-    return ProfileReply::success(QStringLiteral("modifyReplaceProfile success"));
+    return CommandReply::success(QStringLiteral("modifyReplaceProfile success"));
 }
 
-ProfileReply ProfileCommands::resetProfile(const QVariantMap& members) {
+CommandReply ProfileCommands::resetProfile(const QVariantMap& members) {
     const std::optional<QString> source =
         m_store->load(m_store->absolutePath(member(members, "srcFilePath")));
     if (!source) {
-        return ProfileReply::none();
+        return CommandReply::none();
     }
     const QString destinationPath = m_store->absolutePath(member(members, "desFilePath"));
     if (!m_store->load(destinationPath)) {
-        return ProfileReply::none();
+        return CommandReply::none();
     }
     m_store->storeText(destinationPath, *source);
-    return ProfileReply::success(QStringLiteral("resetProfile success"));
+    return CommandReply::success(QStringLiteral("resetProfile success"));
 }
 
 QString ProfileCommands::fillHexCode(const QString& code, const QString& args) {
@@ -356,7 +356,7 @@ QString ProfileCommands::fillHexCode(const QString& code, const QString& args) {
     return fields.join(QLatin1Char(','));
 }
 
-ProfileReply ProfileCommands::queryHexByte(const QVariantMap& members) {
+CommandReply ProfileCommands::queryHexByte(const QVariantMap& members) {
     LoadedProfile profile;
     loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
     if (profile.status != LoadedProfile::Status::Ready) {
@@ -364,26 +364,26 @@ ProfileReply ProfileCommands::queryHexByte(const QVariantMap& members) {
     }
     const auto selected = XmlDocument::selectFirst(profile.document, member(members, "xpath"));
     if (!selected) {
-        return ProfileReply::failure(kModifyFailed);
+        return CommandReply::failure(kModifyFailed);
     }
     const QString code = QString::fromUtf8(selected->node().attribute("code").value());
-    return ProfileReply::success(fillHexCode(code, member(members, "args")));
+    return CommandReply::success(fillHexCode(code, member(members, "args")));
 }
 
-ProfileReply ProfileCommands::savexml(const QVariantMap& members) {
+CommandReply ProfileCommands::savexml(const QVariantMap& members) {
     Q_UNUSED(members);
     ProfileCache& cache = m_store->cache();
     if (cache.isEmpty()) {
-        return ProfileReply::none();
+        return CommandReply::none();
     }
     const FlushResult result = cache.flush();
     if (!result.ok) {
-        return ProfileReply::none();
+        return CommandReply::none();
     }
-    return ProfileReply::success(QStringLiteral("save xml success"));
+    return CommandReply::success(QStringLiteral("save xml success"));
 }
 
-ProfileReply ProfileCommands::saveXmlAs(const QVariantMap& members) {
+CommandReply ProfileCommands::saveXmlAs(const QVariantMap& members) {
     LoadedProfile profile;
     loadProfile(m_store, m_store->absolutePath(member(members, "srcFilePath")), &profile);
     if (profile.status != LoadedProfile::Status::Ready) {
@@ -391,7 +391,7 @@ ProfileReply ProfileCommands::saveXmlAs(const QVariantMap& members) {
     }
     const auto selected = XmlDocument::selectFirst(profile.document, member(members, "xpath"));
     if (!selected) {
-        return ProfileReply::failure(kSaveAsFailed);
+        return CommandReply::failure(kSaveAsFailed);
     }
     pugi::xml_document exported;
     if (selected->node()) {
@@ -401,7 +401,7 @@ ProfileReply ProfileCommands::saveXmlAs(const QVariantMap& members) {
     if (!ExportFile::write(member(members, "desFilePath"),
                            XmlDocument::serializeDocumentUtf8(exported), &error)) {
         qCWarning(lcProfiles) << error;
-        return ProfileReply::failure(kSaveAsWriteFailed);
+        return CommandReply::failure(kSaveAsWriteFailed);
     }
-    return ProfileReply::success(QStringLiteral("saveXmlAs success"));
+    return CommandReply::success(QStringLiteral("saveXmlAs success"));
 }

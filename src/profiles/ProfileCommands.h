@@ -1,6 +1,6 @@
 #pragma once
 
-#include "profiles/ProfileReply.h"
+#include "profiles/CommandReply.h"
 #include "profiles/ProfileStore.h"
 
 #include <QStringList>
@@ -11,7 +11,7 @@
 // documents, reset, save, export a node to an exchange file and import one.
 class ProfileCommands {
 public:
-    using Run = ProfileReply (ProfileCommands::*)(const QVariantMap& members);
+    using Run = CommandReply (ProfileCommands::*)(const QVariantMap& members);
     struct Command {
         QString name;
         QStringList requiredMembers;
@@ -21,22 +21,22 @@ public:
     explicit ProfileCommands(ProfileStore* store) : m_store(store) {}
 
     static const QVector<Command>& commands();
-    ProfileReply run(const Command& command, const QVariantMap& members) {
+    CommandReply run(const Command& command, const QVariantMap& members) {
         return (this->*command.run)(members);
     }
 
-    ProfileReply queryProfile(const QVariantMap& members);
-    ProfileReply nodeCounterProfile(const QVariantMap& members);
-    ProfileReply modifyProfile(const QVariantMap& members);
-    ProfileReply modifyProfileEx(const QVariantMap& members);
-    ProfileReply modifyRemoveProfile(const QVariantMap& members);
-    ProfileReply modifyAddProfile(const QVariantMap& members);
-    ProfileReply modifyReplaceProfile(const QVariantMap& members);
-    ProfileReply modifyReplaceProfileEx(const QVariantMap& members);
-    ProfileReply resetProfile(const QVariantMap& members);
-    ProfileReply queryHexByte(const QVariantMap& members);
-    ProfileReply savexml(const QVariantMap& members);
-    ProfileReply saveXmlAs(const QVariantMap& members);
+    CommandReply queryProfile(const QVariantMap& members);
+    CommandReply nodeCounterProfile(const QVariantMap& members);
+    CommandReply modifyProfile(const QVariantMap& members);
+    CommandReply modifyProfileEx(const QVariantMap& members);
+    CommandReply modifyRemoveProfile(const QVariantMap& members);
+    CommandReply modifyAddProfile(const QVariantMap& members);
+    CommandReply modifyReplaceProfile(const QVariantMap& members);
+    CommandReply modifyReplaceProfileEx(const QVariantMap& members);
+    CommandReply resetProfile(const QVariantMap& members);
+    CommandReply queryHexByte(const QVariantMap& members);
+    CommandReply savexml(const QVariantMap& members);
+    CommandReply saveXmlAs(const QVariantMap& members);
 
     // Fills the "%" fields among the first four fields of code with the arguments, in order.
     static QString fillHexCode(const QString& code, const QString& args);

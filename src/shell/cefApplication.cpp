@@ -17,6 +17,10 @@
 
 cefApplication* appInstance = nullptr;
 
+devices_handler* currentDeviceHandler() {
+    return appInstance ? appInstance->deviceHandler() : nullptr;
+}
+
 namespace {
 constexpr int kInstanceLockWaitMs = 20000;
 const QString kLogTag = QStringLiteral("cefapplication");
@@ -24,6 +28,11 @@ const QString kLogTag = QStringLiteral("cefapplication");
 
 cefApplication::cefApplication(int& argc, char** argv) : QApplication(argc, argv) {
     loadClientConfiguration();
+    m_deviceHandler = std::make_unique<devices_handler>(devices_handler::defaultLibraryPath());
+    connect(m_deviceHandler.get(), &devices_handler::devicesChanged, this,
+            &cefApplication::onDevicesChanged);
+    connect(m_deviceHandler.get(), &devices_handler::deviceData, this,
+            &cefApplication::onDeviceData);
     refreshDevices();
     for (int i = 0; i < argc; ++i) {
         if (qstrcmp(argv[i], "-autostart") == 0) {
@@ -42,6 +51,7 @@ cefApplication::~cefApplication() {
 void cefApplication::releaseOwnedObjects() {
     m_instanceSocket.close();
     m_mainWindow.reset();
+    m_deviceHandler.reset();
     releaseInstanceLock();
 }
 
@@ -84,14 +94,10 @@ bool cefApplication::saveConfText() {
 
 void cefApplication::refreshDevices() {
     m_deviceSnapshot.clear();
-    if (!m_deviceListSource) {
+    if (!m_deviceHandler) {
         return;
     }
-    DeviceList list;
-    if (!m_deviceListSource(&list)) {
-        return;
-    }
-    const QVector<DeviceSnapshotEntry> entries = decodeDeviceList(list);
+    const QVector<DeviceSnapshotEntry> entries = decodeDeviceList(m_deviceHandler->getDevices());
     for (const DeviceSnapshotEntry& entry : entries) {
         m_deviceSnapshot.insert(entry.deviceId, entry);
     }
@@ -240,6 +246,19 @@ void cefApplication::removeClients() {
         } else {
             ++it;
         }
+    }
+}
+
+void cefApplication::onDevicesChanged(int code) {
+    refreshDevices();
+    if (globalClientHandler) {
+        globalClientHandler->sendDevicesChanged(code);
+    }
+}
+
+void cefApplication::onDeviceData(const QString& hex) {
+    if (globalClientHandler) {
+        globalClientHandler->sendDeviceData(hex);
     }
 }
 

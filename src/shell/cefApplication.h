@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/DeviceList.h"
+#include "device/devices_handler.h"
 #include "shell/MainWindowHost.h"
 
 #include <QApplication>
@@ -19,8 +20,6 @@ class cefApplication : public QApplication {
     Q_OBJECT
 public:
     using MainWindowFactory = std::function<MainWindowHost*()>;
-    // Fills a device list the way the device library does; false when no library answers.
-    using DeviceListSource = std::function<bool(DeviceList*)>;
 
     cefApplication(int& argc, char** argv);
     ~cefApplication() override;
@@ -31,7 +30,6 @@ public:
     void setMainWindowFactory(MainWindowFactory factory) {
         m_mainWindowFactory = std::move(factory);
     }
-    void setDeviceListSource(DeviceListSource source) { m_deviceListSource = std::move(source); }
 
     // Start-up wiring: directories, style sheet, then the instance check, which decides later
     // whether this process becomes the running instance or hands over to it.
@@ -52,6 +50,7 @@ public:
     void refreshDevices();
 
     MainWindowHost* mainWindow() const { return m_mainWindow.get(); }
+    devices_handler* deviceHandler() const { return m_deviceHandler.get(); }
     bool startHidden() const { return m_startHidden; }
     void requestUpdateCheck(bool manual);
 
@@ -69,6 +68,10 @@ public slots:
     // Writes the pending profile files, then ends the program.
     void on_closeApp();
 
+private slots:
+    void onDevicesChanged(int code);
+    void onDeviceData(const QString& hex);
+
 private:
     struct InstanceClient {
         QLocalSocket* socket;
@@ -84,6 +87,7 @@ private:
     QMap<QString, QString> m_clientValues;
     QString m_confText;
     std::unique_ptr<MainWindowHost> m_mainWindow;
+    std::unique_ptr<devices_handler> m_deviceHandler;
     QLocalSocket m_instanceSocket;
     QString m_replyBuffer;
     QLocalServer m_instanceServer;
@@ -94,8 +98,10 @@ private:
     // starts cannot both become the running instance.
     std::unique_ptr<QLockFile> m_instanceLock;
     MainWindowFactory m_mainWindowFactory;
-    DeviceListSource m_deviceListSource;
 };
 
 // The one application object; null until initInstance.
 extern cefApplication* appInstance;
+
+// The device handler of appInstance; null while there is no application object.
+devices_handler* currentDeviceHandler();

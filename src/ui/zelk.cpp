@@ -6,8 +6,8 @@
 #include "browser/ZelkWebView.h"
 #include "shell/AppGlobals.h"
 #include "shell/cefApplication.h"
+#include "ui/CommandTable.h"
 #include "ui/PageRequest.h"
-#include "ui/ProfileCommandGroup.h"
 #include "ui/SettingsCommands.h"
 #include "ui/UiLog.h"
 
@@ -33,7 +33,9 @@ QString configValue(const QString& key) {
 zelk::zelk(QWidget* parent)
     : QWidget(parent),
       m_profileStore(&m_profileCache, QCoreApplication::applicationDirPath()),
-      m_profileCommands(&m_profileStore) {
+      m_profileCommands(&m_profileStore),
+      m_deviceCommands(currentDeviceHandler(),
+                       [] { return appInstance ? appInstance->confText() : QString(); }) {
     if (objectName().isEmpty()) {
         setObjectName(QStringLiteral("zelkClass"));
     }
@@ -56,8 +58,9 @@ zelk::zelk(QWidget* parent)
     m_webView->load(url);
     connect(m_webView, &ZelkWebView::jsMessage, this, &zelk::onJsMessage);
 
+    registerCommandTable(m_dispatcher, &m_deviceCommands);
     SettingsCommands::registerInto(m_dispatcher, this);
-    ProfileCommandGroup::registerInto(m_dispatcher, &m_profileCommands);
+    registerCommandTable(m_dispatcher, &m_profileCommands);
 
     installEventFilter(this);
     setWindowTitle(kMainWindowTitle);

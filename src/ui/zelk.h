@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/QueryCallback.h"
+#include "device/DeviceCommands.h"
 #include "profiles/ProfileCache.h"
 #include "profiles/ProfileCommands.h"
 #include "profiles/ProfileStore.h"
@@ -59,6 +60,7 @@ private:
     ProfileCache m_profileCache;
     ProfileStore m_profileStore;
     ProfileCommands m_profileCommands;
+    DeviceCommands m_deviceCommands;
     ZelkWebView* m_webView = nullptr;
     QRect m_normalGeometry;
     bool m_showConfRegistered = false;

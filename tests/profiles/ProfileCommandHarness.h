@@ -6,7 +6,7 @@
 #include "profiles/ProfileStore.h"
 #include "ui/CommandDispatcher.h"
 #include "ui/PageRequest.h"
-#include "ui/ProfileCommandGroup.h"
+#include "ui/CommandTable.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -30,7 +30,7 @@ public:
                   m_dispatcher.dispatch(parsed->funcname, parsed->members, callback);
               }
           }) {
-        ProfileCommandGroup::registerInto(m_dispatcher, &m_commands);
+        registerCommandTable(m_dispatcher, &m_commands);
         QObject::connect(&m_bridge, &QueryBridge::reply,
                          [this](const QString&, int, bool ok, int code, const QString& text, bool) {
                              m_last = Reply{true, ok, code, text};
