@@ -1,3 +1,3 @@
 #include "browser/BrowserLog.h"
 
-Q_LOGGING_CATEGORY(lcBrowser, "zelk.browser")
+Q_LOGGING_CATEGORY(lcBrowser, "zelk.browser", QtInfoMsg)

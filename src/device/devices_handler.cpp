@@ -42,9 +42,13 @@ std::u16string recordString(const unsigned char* record, std::size_t offset, std
 
 devices_handler::devices_handler(const QString& libraryPath, QObject* parent)
     : QObject(parent), m_library(libraryPath) {
+    {
+        QMutexLocker lock(&callbackLock);
+        callbackTarget = this;
+    }
     m_loaded = m_library.load();
     if (!m_loaded) {
-        qCInfo(lcDevice) << "no device library:" << m_library.errorString();
+        qCDebug(lcDevice) << "no device library:" << m_library.errorString();
         return;
     }
     resolve(m_library, "dcDeviceExist", &dcDeviceExist);
@@ -66,10 +70,6 @@ devices_handler::devices_handler(const QString& libraryPath, QObject* parent)
     resolve(m_library, "dcBornRom", &dcBornRom);
     resolve(m_library, "dcEraseRom", &dcEraseRom);
 
-    {
-        QMutexLocker lock(&callbackLock);
-        callbackTarget = this;
-    }
     if (dcOnDeviceEvent) {
         DeviceEventCallback cell = &devices_handler::onDeviceEvent;
         dcOnDeviceEvent(&cell);

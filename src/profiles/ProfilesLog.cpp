@@ -1,3 +1,3 @@
 #include "profiles/ProfilesLog.h"
 
-Q_LOGGING_CATEGORY(lcProfiles, "zelk.profiles")
+Q_LOGGING_CATEGORY(lcProfiles, "zelk.profiles", QtInfoMsg)

@@ -1,3 +1,3 @@
 #include "shell/ShellLog.h"
 
-Q_LOGGING_CATEGORY(lcShell, "zelk.shell")
+Q_LOGGING_CATEGORY(lcShell, "zelk.shell", QtInfoMsg)

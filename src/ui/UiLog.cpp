@@ -1,3 +1,3 @@
 #include "ui/UiLog.h"
 
-Q_LOGGING_CATEGORY(lcUi, "zelk.ui")
+Q_LOGGING_CATEGORY(lcUi, "zelk.ui", QtInfoMsg)
