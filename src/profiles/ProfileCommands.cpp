@@ -4,6 +4,7 @@
 #include "profiles/ProfilesLog.h"
 #include "profiles/XmlDocument.h"
 
+#include <functional>
 #include <unordered_set>
 #include <vector>
 
@@ -74,6 +75,38 @@ std::vector<pugi::xml_node> outermostElements(const pugi::xpath_node_set& select
     return outermost;
 }
 
+// Loads the profile named by the member pathMember, selects with its "xpath" member and runs
+// work on the selection. An unreadable file ends the command without an answer; a text that does
+// not parse, or an XPath that does not compile, ends it with failure.
+template <typename Selection>
+CommandReply withSelection(
+    ProfileStore* store, const QVariantMap& members, const char* pathMember, const QString& failure,
+    std::optional<Selection> (*select)(const pugi::xml_node&, const QString&),
+    const std::function<CommandReply(LoadedProfile&, const Selection&)>& work) {
+    LoadedProfile profile;
+    loadProfile(store, store->absolutePath(member(members, pathMember)), &profile);
+    if (profile.status != LoadedProfile::Status::Ready) {
+        return notReady(profile, failure);
+    }
+    const std::optional<Selection> selected = select(profile.document, member(members, "xpath"));
+    if (!selected) {
+        return CommandReply::failure(failure);
+    }
+    return work(profile, *selected);
+}
+
+CommandReply withAllSelected(
+    ProfileStore* store, const QVariantMap& members, const char* pathMember, const QString& failure,
+    const std::function<CommandReply(LoadedProfile&, const pugi::xpath_node_set&)>& work) {
+    return withSelection(store, members, pathMember, failure, &XmlDocument::selectAll, work);
+}
+
+CommandReply withFirstSelected(
+    ProfileStore* store, const QVariantMap& members, const char* pathMember, const QString& failure,
+    const std::function<CommandReply(LoadedProfile&, const pugi::xpath_node&)>& work) {
+    return withSelection(store, members, pathMember, failure, &XmlDocument::selectFirst, work);
+}
+
 void removeAllChildren(pugi::xml_node node) {
     while (pugi::xml_node child = node.first_child()) {
         node.remove_child(child);
@@ -127,52 +160,31 @@ const QVector<ProfileCommands::Command>& ProfileCommands::commands() {
 }
 
 CommandReply ProfileCommands::queryProfile(const QVariantMap& members) {
-    LoadedProfile profile;
-    loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
-    if (profile.status != LoadedProfile::Status::Ready) {
-        return notReady(profile, kQueryFailed);
-    }
-    const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
-    if (!selected) {
-        return CommandReply::failure(kQueryFailed);
-    }
-    QString output;
-    for (const pugi::xpath_node& result : *selected) {
-        if (result.node()) {
-            output += XmlDocument::serializeNode(result.node());
-        }
-    }
-    return CommandReply::success(output);
+    return withAllSelected(m_store, members, "filePath", kQueryFailed,
+                           [](LoadedProfile&, const pugi::xpath_node_set& selected) {
+                               QString output;
+                               for (const pugi::xpath_node& result : selected) {
+                                   if (result.node()) {
+                                       output += XmlDocument::serializeNode(result.node());
+                                   }
+                               }
+                               return CommandReply::success(output);
+                           });
 }
 
 CommandReply ProfileCommands::nodeCounterProfile(const QVariantMap& members) {
-    LoadedProfile profile;
-    loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
-    if (profile.status != LoadedProfile::Status::Ready) {
-        return notReady(profile, kCounterFailed);
-    }
-    const auto selected = XmlDocument::selectFirst(profile.document, member(members, "xpath"));
-    if (!selected) {
-        return CommandReply::failure(kCounterFailed);
-    }
-    int count = 0;
-    for (pugi::xml_node child = selected->node().first_child(); child;
-         child = child.next_sibling()) {
-        ++count;
-    }
-    return CommandReply::success(QString::number(count));
+    return withFirstSelected(m_store, members, "filePath", kCounterFailed,
+                             [](LoadedProfile&, const pugi::xpath_node& selected) {
+                                 int count = 0;
+                                 for (pugi::xml_node child = selected.node().first_child(); child;
+                                      child = child.next_sibling()) {
+                                     ++count;
+                                 }
+                                 return CommandReply::success(QString::number(count));
+                             });
 }
 
 CommandReply ProfileCommands::modifyProfile(const QVariantMap& members) {
-    LoadedProfile profile;
-    loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
-    if (profile.status != LoadedProfile::Status::Ready) {
-        return notReady(profile, kModifyFailed);
-    }
-    const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
-    if (!selected) {
-        return CommandReply::failure(kModifyFailed);
-    }
     const QStringList names = member(members, "attribute").split(';', Qt::SkipEmptyParts);
     const QStringList values = member(members, "attributeValue").split(';', Qt::KeepEmptyParts);
     QVector<QByteArray> utf8Names, utf8Values;
@@ -180,90 +192,75 @@ CommandReply ProfileCommands::modifyProfile(const QVariantMap& members) {
         utf8Names.append(names.at(i).toUtf8());
         utf8Values.append(values.at(i).toUtf8());
     }
-    for (const pugi::xpath_node& result : *selected) {
-        pugi::xml_node element = result.node();
-        if (!element) {
-            continue;
-        }
-        for (int i = 0; i < utf8Names.size(); ++i) {
-            if (pugi::xml_attribute attribute = element.attribute(utf8Names.at(i).constData())) {
-                attribute.set_value(utf8Values.at(i).constData());
+    return withAllSelected(
+        m_store, members, "filePath", kModifyFailed,
+        [&](LoadedProfile& profile, const pugi::xpath_node_set& selected) {
+            for (const pugi::xpath_node& result : selected) {
+                pugi::xml_node element = result.node();
+                for (int i = 0; element && i < utf8Names.size(); ++i) {
+                    if (pugi::xml_attribute attribute =
+                            element.attribute(utf8Names.at(i).constData())) {
+                        attribute.set_value(utf8Values.at(i).constData());
+                    }
+                }
             }
-        }
-    }
-    m_store->store(profile.path, profile.document);
-    return CommandReply::success(QStringLiteral("modifyProfile success!"));
+            m_store->store(profile.path, profile.document);
+            return CommandReply::success(QStringLiteral("modifyProfile success!"));
+        });
 }
 
 CommandReply ProfileCommands::modifyProfileEx(const QVariantMap& members) {
-    const QString path = m_store->absolutePath(member(members, "filePath"));
-    if (!m_store->load(path)) {
+    if (!m_store->load(m_store->absolutePath(member(members, "filePath")))) {
         return CommandReply::none();
     }
     // A sub-tree that is not well-formed is used as far as the parser got.
     pugi::xml_document subTree;
     XmlDocument::parse(member(members, "subTreeString"), &subTree);
-
-    LoadedProfile profile;
-    loadProfile(m_store, path, &profile);
-    if (profile.status != LoadedProfile::Status::Ready) {
-        return notReady(profile, kModifyExFailed);
-    }
-    const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
-    if (!selected) {
-        return CommandReply::failure(kModifyExFailed);
-    }
-    for (pugi::xml_node element : outermostElements(*selected)) {
-        removeAllChildren(element);
-        appendCopiesOfChildren(element, subTree);
-    }
-    m_store->store(profile.path, profile.document);
-    return CommandReply::success(QStringLiteral("modifyProfileEx success"));
+    return withAllSelected(
+        m_store, members, "filePath", kModifyExFailed,
+        [&](LoadedProfile& profile, const pugi::xpath_node_set& selected) {
+            for (pugi::xml_node element : outermostElements(selected)) {
+                removeAllChildren(element);
+                appendCopiesOfChildren(element, subTree);
+            }
+            m_store->store(profile.path, profile.document);
+            return CommandReply::success(QStringLiteral("modifyProfileEx success"));
+        });
 }
 
 CommandReply ProfileCommands::modifyRemoveProfile(const QVariantMap& members) {
-    LoadedProfile profile;
-    loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
-    if (profile.status != LoadedProfile::Status::Ready) {
-        return notReady(profile, kModifyFailed);
-    }
-    const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
-    if (!selected) {
-        return CommandReply::failure(kModifyFailed);
-    }
-    for (pugi::xml_node element : outermostElements(*selected)) {
-        element.parent().remove_child(element);
-    }
-    m_store->store(profile.path, profile.document);
-    return CommandReply::success(QStringLiteral("modifyRemoveProfile success"));
+    return withAllSelected(
+        m_store, members, "filePath", kModifyFailed,
+        [&](LoadedProfile& profile, const pugi::xpath_node_set& selected) {
+            for (pugi::xml_node element : outermostElements(selected)) {
+                element.parent().remove_child(element);
+            }
+            m_store->store(profile.path, profile.document);
+            return CommandReply::success(QStringLiteral("modifyRemoveProfile success"));
+        });
 }
 
 CommandReply ProfileCommands::modifyAddProfile(const QVariantMap& members) {
-    LoadedProfile profile;
-    loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
-    if (profile.status != LoadedProfile::Status::Ready) {
-        return notReady(profile, kModifyFailed);
-    }
-    const auto selected = XmlDocument::selectAll(profile.document, member(members, "xpath"));
-    if (!selected) {
-        return CommandReply::failure(kModifyFailed);
-    }
     const QStringList names = member(members, "attribute").split(';', Qt::SkipEmptyParts);
     const QStringList values = member(members, "attributeValue").split(';', Qt::SkipEmptyParts);
     const QByteArray nodeName = member(members, "addNodeName").toUtf8();
-    for (const pugi::xpath_node& result : *selected) {
-        pugi::xml_node element = result.node();
-        if (!element) {
-            continue;
-        }
-        pugi::xml_node added = element.append_child(nodeName.constData());
-        for (int i = 0; i < names.size() && i < values.size(); ++i) {
-            added.append_attribute(names.at(i).toUtf8().constData())
-                .set_value(values.at(i).toUtf8().constData());
-        }
-    }
-    m_store->store(profile.path, profile.document);
-    return CommandReply::success(QStringLiteral("modifyAddProfile success"));
+    return withAllSelected(
+        m_store, members, "filePath", kModifyFailed,
+        [&](LoadedProfile& profile, const pugi::xpath_node_set& selected) {
+            for (const pugi::xpath_node& result : selected) {
+                pugi::xml_node element = result.node();
+                if (!element) {
+                    continue;
+                }
+                pugi::xml_node added = element.append_child(nodeName.constData());
+                for (int i = 0; i < names.size() && i < values.size(); ++i) {
+                    added.append_attribute(names.at(i).toUtf8().constData())
+                        .set_value(values.at(i).toUtf8().constData());
+                }
+            }
+            m_store->store(profile.path, profile.document);
+            return CommandReply::success(QStringLiteral("modifyAddProfile success"));
+        });
 }
 
 CommandReply ProfileCommands::modifyReplaceProfile(const QVariantMap& members) {
@@ -357,17 +354,12 @@ QString ProfileCommands::fillHexCode(const QString& code, const QString& args) {
 }
 
 CommandReply ProfileCommands::queryHexByte(const QVariantMap& members) {
-    LoadedProfile profile;
-    loadProfile(m_store, m_store->absolutePath(member(members, "filePath")), &profile);
-    if (profile.status != LoadedProfile::Status::Ready) {
-        return notReady(profile, kModifyFailed);
-    }
-    const auto selected = XmlDocument::selectFirst(profile.document, member(members, "xpath"));
-    if (!selected) {
-        return CommandReply::failure(kModifyFailed);
-    }
-    const QString code = QString::fromUtf8(selected->node().attribute("code").value());
-    return CommandReply::success(fillHexCode(code, member(members, "args")));
+    return withFirstSelected(
+        m_store, members, "filePath", kModifyFailed,
+        [&members](LoadedProfile&, const pugi::xpath_node& selected) {
+            const QString code = QString::fromUtf8(selected.node().attribute("code").value());
+            return CommandReply::success(fillHexCode(code, member(members, "args")));
+        });
 }
 
 CommandReply ProfileCommands::savexml(const QVariantMap& members) {
@@ -384,24 +376,19 @@ CommandReply ProfileCommands::savexml(const QVariantMap& members) {
 }
 
 CommandReply ProfileCommands::saveXmlAs(const QVariantMap& members) {
-    LoadedProfile profile;
-    loadProfile(m_store, m_store->absolutePath(member(members, "srcFilePath")), &profile);
-    if (profile.status != LoadedProfile::Status::Ready) {
-        return notReady(profile, kSaveAsFailed);
-    }
-    const auto selected = XmlDocument::selectFirst(profile.document, member(members, "xpath"));
-    if (!selected) {
-        return CommandReply::failure(kSaveAsFailed);
-    }
-    pugi::xml_document exported;
-    if (selected->node()) {
-        exported.append_copy(selected->node());
-    }
-    QString error;
-    if (!ExportFile::write(member(members, "desFilePath"),
-                           XmlDocument::serializeDocumentUtf8(exported), &error)) {
-        qCWarning(lcProfiles) << error;
-        return CommandReply::failure(kSaveAsWriteFailed);
-    }
-    return CommandReply::success(QStringLiteral("saveXmlAs success"));
+    return withFirstSelected(
+        m_store, members, "srcFilePath", kSaveAsFailed,
+        [&members](LoadedProfile&, const pugi::xpath_node& selected) {
+            pugi::xml_document exported;
+            if (selected.node()) {
+                exported.append_copy(selected.node());
+            }
+            QString error;
+            if (!ExportFile::write(member(members, "desFilePath"),
+                                   XmlDocument::serializeDocumentUtf8(exported), &error)) {
+                qCWarning(lcProfiles) << error;
+                return CommandReply::failure(kSaveAsWriteFailed);
+            }
+            return CommandReply::success(QStringLiteral("saveXmlAs success"));
+        });
 }
