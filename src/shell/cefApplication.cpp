@@ -2,6 +2,7 @@
 
 #include "browser/ClientHandler.h"
 #include "browser/WebLog.h"
+#include "platform/LocalSocketPath.h"
 #include "platform/WindowActivator.h"
 #include "profiles/ClientConfiguration.h"
 #include "profiles/ProfileCache.h"
@@ -57,6 +58,10 @@ void cefApplication::releaseOwnedObjects() {
 
 QString cefApplication::instanceServerName() {
     return QStringLiteral("Global\\{71CBE35F-A129-4792-AEE6-92AB6864A918}");
+}
+
+QString cefApplication::instanceSocketPath() {
+    return usableLocalSocketPath(QDir::tempPath() + QLatin1Char('/') + instanceServerName());
 }
 
 QString cefApplication::confPath() {
@@ -137,7 +142,7 @@ void cefApplication::initInstance() {
     if (!m_instanceLock->tryLock(kInstanceLockWaitMs)) {
         qCWarning(lcShell) << "instance lock not taken, error" << m_instanceLock->error();
     }
-    m_instanceSocket.connectToServer(instanceServerName(), QIODevice::ReadWrite);
+    m_instanceSocket.connectToServer(instanceSocketPath(), QIODevice::ReadWrite);
 }
 
 void cefApplication::releaseInstanceLock() {
@@ -162,10 +167,10 @@ void cefApplication::socketError(QLocalSocket::LocalSocketError error) {
     // Nobody answered: a socket file left here belongs to an instance that has died.
     if (error == QLocalSocket::ConnectionRefusedError ||
         error == QLocalSocket::ServerNotFoundError) {
-        QLocalServer::removeServer(instanceServerName());
+        QLocalServer::removeServer(instanceSocketPath());
     }
     m_instanceServer.setSocketOptions(QLocalServer::UserAccessOption);
-    const bool listening = m_instanceServer.listen(instanceServerName());
+    const bool listening = m_instanceServer.listen(instanceSocketPath());
     releaseInstanceLock();
     if (!listening) {
         qCWarning(lcShell) << "cannot listen for later instances:"

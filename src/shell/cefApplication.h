@@ -25,6 +25,9 @@ public:
     ~cefApplication() override;
 
     static QString instanceServerName();
+    // Where the running instance listens: the server name in the temporary folder, or a short
+    // path derived from it when that would be too long for a local socket.
+    static QString instanceSocketPath();
     static QString confPath();
 
     void setMainWindowFactory(MainWindowFactory factory) {
