@@ -48,13 +48,16 @@ QWebEngineProfile* createEngineProfile(QObject* parent) {
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     settings->setAttribute(QWebEngineSettings::LinksIncludedInFocusChain, false);
+    return profile;
+}
 
+QWebEngineScript bridgeScript() {
     QWebEngineScript script;
     script.setName(QStringLiteral("zelk-bridge"));
-    script.setSourceCode(bridgeScriptSource());
+    static const QString source = bridgeScriptSource();
+    script.setSourceCode(source);
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setWorldId(QWebEngineScript::MainWorld);
     script.setRunsOnSubFrames(true);
-    profile->scripts()->insert(script);
-    return profile;
+    return script;
 }

@@ -94,6 +94,9 @@ int WebLog::parseSeverity(const QString& text, int defaultSeverity) {
     if (name == QLatin1String("error")) {
         return Error;
     }
+    if (name == QLatin1String("fatal")) {
+        return Fatal;
+    }
     if (name == QLatin1String("disable")) {
         return Disabled;
     }

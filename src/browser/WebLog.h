@@ -20,7 +20,8 @@ public:
 
     static QString formatLine(const QDateTime& when, int severity, const QString& source, int line,
                               const QString& text);
-    // "info", "warning", "error", "disable" or a number; unknown text gives defaultSeverity.
+    // "verbose", "info", "warning", "error", "fatal", "disable" or a number; unknown text gives
+    // defaultSeverity.
     static int parseSeverity(const QString& text, int defaultSeverity);
 };
 

@@ -2,6 +2,7 @@
 
 #include "browser/BrowserLog.h"
 #include "browser/ClientHandler.h"
+#include "browser/EngineProfile.h"
 #include "browser/ErrorPage.h"
 #include "browser/QueryBridge.h"
 #include "browser/WebLog.h"
@@ -10,6 +11,8 @@
 #include <QWebChannel>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
 namespace {
@@ -39,6 +42,7 @@ ZelkPage::ZelkPage(ClientHandler* client, QWebEngineProfile* profile, bool isPop
     channel->registerObject(QStringLiteral("zelkBridge"), m_bridge.data());
     setWebChannel(channel);
     setBackgroundColor(QColor(0x22, 0x25, 0x29));
+    scripts().insert(bridgeScript());
 
     connect(this, &QWebEnginePage::loadingChanged, this, &ZelkPage::onLoadingChanged);
     connect(this, &QWebEnginePage::renderProcessTerminated, this,

@@ -15,7 +15,8 @@ if (!Object.prototype.hasOwnProperty.call(window, '__zelkBridgeInstalled')) {
     })();
     let nextId = 1;
     const pending = new Map();   // query id -> {onSuccess, onFailure}
-    const handlers = new Map();  // event name -> function registered in this frame
+    let nextRegistration = 1;
+    const handlers = new Map();  // registration number -> function registered in this frame
 
     const raiseLater = function (error) {
         setTimeout(function () { throw error; }, 0);
@@ -44,8 +45,8 @@ if (!Object.prototype.hasOwnProperty.call(window, '__zelkBridgeInstalled')) {
         }
     };
 
-    const callHandler = function (name, args) {
-        const fn = handlers.get(name);
+    const callHandler = function (registration, name, args) {
+        const fn = handlers.get(registration);
         if (!fn) {
             return false;
         }
@@ -73,12 +74,12 @@ if (!Object.prototype.hasOwnProperty.call(window, '__zelkBridgeInstalled')) {
             }
         };
 
-        const register = function (name, owner, win) {
+        const register = function (name, owner, win, registration) {
             const entry = registry.get(name);
             if (entry && (entry.token === token || !entry.win.closed)) {
                 return;
             }
-            registry.set(name, {token: owner, win: win});
+            registry.set(name, {token: owner, win: win, registration: registration});
         };
 
         const releaseFrame = function (owner) {
@@ -97,11 +98,12 @@ if (!Object.prototype.hasOwnProperty.call(window, '__zelkBridgeInstalled')) {
                 return;
             }
             if (entry.token === token) {
-                callHandler(name, args);
+                callHandler(entry.registration, name, args);
             } else if (entry.win.closed) {
                 releaseFrame(entry.token);
             } else {
-                entry.win.postMessage({[MARK]: 'event', token: entry.token, name: name, args: args}, '*');
+                entry.win.postMessage({[MARK]: 'event', token: entry.token, name: name, args: args,
+                                       registration: entry.registration}, '*');
             }
         };
 
@@ -111,7 +113,7 @@ if (!Object.prototype.hasOwnProperty.call(window, '__zelkBridgeInstalled')) {
             } else if (kind === 'cancel') {
                 toNative('cancel', [token, message.id]);
             } else if (kind === 'register') {
-                register(message.name, token, window);
+                register(message.name, token, window, message.registration);
             }
         };
 
@@ -119,6 +121,12 @@ if (!Object.prototype.hasOwnProperty.call(window, '__zelkBridgeInstalled')) {
             const message = event.data;
             if (!message || typeof message !== 'object' || typeof message[MARK] !== 'string' ||
                 typeof message.token !== 'string') {
+                return;
+            }
+            // A frame going away announces it from pagehide; when the message arrives its window
+            // is gone and event.source is null. The token is the frame's secret.
+            if (message[MARK] === 'release') {
+                releaseFrame(message.token);
                 return;
             }
             const source = event.source;
@@ -140,10 +148,7 @@ if (!Object.prototype.hasOwnProperty.call(window, '__zelkBridgeInstalled')) {
                     break;
                 case 'register':
                     frames.set(message.token, source);
-                    register(String(message.name), message.token, source);
-                    break;
-                case 'release':
-                    releaseFrame(message.token);
+                    register(String(message.name), message.token, source, message.registration | 0);
                     break;
             }
         });
@@ -183,7 +188,7 @@ if (!Object.prototype.hasOwnProperty.call(window, '__zelkBridgeInstalled')) {
             if (message[MARK] === 'reply') {
                 settle(message.id, message.ok, message.code, message.text, message.done);
             } else if (message[MARK] === 'event') {
-                callHandler(message.name, message.args);
+                callHandler(message.registration, message.name, message.args);
             }
         });
         window.addEventListener('pagehide', function () { send('release', {}); });
@@ -210,10 +215,9 @@ if (!Object.prototype.hasOwnProperty.call(window, '__zelkBridgeInstalled')) {
         if (arguments.length !== 2 || typeof name !== 'string' || typeof fn !== 'function') {
             return undefined;
         }
-        if (!handlers.has(name)) {
-            handlers.set(name, fn);
-        }
-        send('register', {name: name});
+        const registration = nextRegistration++;
+        handlers.set(registration, fn);
+        send('register', {name: name, registration: registration});
         return undefined;
     };
 }
