@@ -15,6 +15,15 @@ void QueryBridge::query(const QString& frame, int id, const QString& request, bo
     }
 }
 
+void QueryBridge::setRequest(const QVariantList& query) {
+    if (query.size() != 4 || query.at(0).typeId() != QMetaType::QString ||
+        query.at(2).typeId() != QMetaType::QString) {
+        return;
+    }
+    this->query(query.at(0).toString(), query.at(1).toInt(), query.at(2).toString(),
+                query.at(3).toBool());
+}
+
 void QueryBridge::cancel(const QString& frame, int id) {
     auto frameIt = m_pending.find(frame);
     if (frameIt == m_pending.end()) {

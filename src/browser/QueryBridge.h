@@ -12,6 +12,10 @@
 // that has gone never reaches its successor.
 class QueryBridge : public QObject {
     Q_OBJECT
+    // The page sends a query as one write of [frame, id, request, persistent]. A property write is
+    // the one channel message that gets no response; a slot call would cost the page a second
+    // message, the empty result, before the reply.
+    Q_PROPERTY(QVariantList request READ request WRITE setRequest NOTIFY requestChanged)
 public:
     using QueryHandler = std::function<void(const QString& request, const QueryCallbackPtr&)>;
 
@@ -25,12 +29,17 @@ public:
     void deliverReply(const QString& frame, int id, bool ok, int code, const QString& text,
                       bool finishes);
 
-public slots:
+    QVariantList request() const { return {}; }
+    // Ignores anything but four members with text in the first and third.
+    void setRequest(const QVariantList& query);
     void query(const QString& frame, int id, const QString& request, bool persistent);
+
+public slots:
     void cancel(const QString& frame, int id);
     void releaseFrame(const QString& frame);
 
 signals:
+    void requestChanged();  // never emitted: the property only carries writes
     void reply(const QString& frame, int id, bool ok, int code, const QString& text, bool done);
     void nativeEvent(const QString& name, const QVariantList& args);
 

@@ -67,10 +67,12 @@ if (!Object.prototype.hasOwnProperty.call(window, '__zelkBridgeInstalled')) {
         const registry = new Map();  // event name -> {token, win}: first registration wins
 
         const toNative = function (method, args) {
-            if (native) {
-                native[method].apply(native, args);
-            } else {
+            if (!native) {
                 outbox.push([method, args]);
+            } else if (method === 'query') {
+                native.request = args;  // a write: no response comes back before the reply
+            } else {
+                native[method].apply(native, args);
             }
         };
 
@@ -170,7 +172,7 @@ if (!Object.prototype.hasOwnProperty.call(window, '__zelkBridgeInstalled')) {
                 native.nativeEvent.connect(deliverEvent);
                 const queued = outbox;
                 outbox = [];
-                queued.forEach(function (call) { native[call[0]].apply(native, call[1]); });
+                queued.forEach(function (call) { toNative(call[0], call[1]); });
             });
         }
     } else {
