@@ -1,36 +1,18 @@
 #include "ClientAppDir.h"
 
+#include "TestEnvironment.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <QProcess>
 #include <QSaveFile>
-#include <QTcpServer>
 
 #include <sys/un.h>
 #include <unistd.h>
 
 namespace {
-
-// Binds port 0 on the loopback address and reads back the port the kernel chose; it is free
-// again for the browser (a collision in between is possible but unlikely).
-int pickFreeLoopbackPort() {
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0)) {
-        return 0;
-    }
-    const int port = server.serverPort();
-    server.close();
-    return port;
-}
-
-bool makePrivateDir(const QString& path) {
-    return QDir().mkpath(path) &&
-           QFile::setPermissions(
-               path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
 
 // A hard link keeps the program's own path, which becomes its application directory (a symbolic
 // link would be resolved back to the build). Across file systems a copy does the same.
@@ -139,26 +121,16 @@ bool ClientAppDir::build(const QString& clientExecutable, const QString& deviceL
 
 bool ClientAppDir::prepareEnvironment() {
     m_environment = QProcessEnvironment::systemEnvironment();
-    const struct {
-        const char* variable;
-        const char* folder;
-    } folders[] = {
-        {"HOME", "home"},
-        {"XDG_CONFIG_HOME", "home/.config"},
-        {"XDG_DATA_HOME", "home/.local/share"},
-        {"XDG_CACHE_HOME", "home/.cache"},
-        {"XDG_RUNTIME_DIR", "runtime"},
-        {"TMPDIR", "tmp"},
-    };
-    for (const auto& entry : folders) {
-        const QString path = m_root.filePath(QLatin1String(entry.folder));
-        if (!makePrivateDir(path)) {
-            return fail(QStringLiteral("cannot create %1").arg(path));
-        }
-        m_environment.insert(QLatin1String(entry.variable), path);
+    const QList<QPair<QByteArray, QString>> folders =
+        TestEnvironment::createUserFolders(m_root.path());
+    if (folders.isEmpty()) {
+        return fail(QStringLiteral("cannot create the user folders under %1").arg(m_root.path()));
+    }
+    for (const auto& folder : folders) {
+        m_environment.insert(QString::fromLatin1(folder.first), folder.second);
     }
 
-    m_devtoolsPort = pickFreeLoopbackPort();
+    m_devtoolsPort = TestEnvironment::freeLoopbackPort();
     if (m_devtoolsPort == 0) {
         return fail(QStringLiteral("no free port for the DevTools protocol"));
     }
@@ -171,7 +143,7 @@ bool ClientAppDir::prepareEnvironment() {
     }
 
     const QString simDir = m_root.filePath(QStringLiteral("sim"));
-    if (!makePrivateDir(simDir)) {
+    if (!TestEnvironment::makePrivateFolder(simDir)) {
         return fail(QStringLiteral("cannot create %1").arg(simDir));
     }
     m_simState = simDir + QStringLiteral("/dc-sim-state.json");

@@ -25,7 +25,7 @@ std::unique_ptr<QTemporaryDir> g_root;
 
 // Binds port 0 on the loopback address and reads back the port the kernel chose. The port is
 // released again for the browser; a collision in between is possible but unlikely.
-int pickFreeLoopbackPort() {
+int freeLoopbackPortImpl() {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         std::perror("zelk test environment: socket");
@@ -48,7 +48,7 @@ int pickFreeLoopbackPort() {
     return port;
 }
 
-bool makePrivateDir(const QString& path) {
+bool makePrivateDirImpl(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
         std::perror(("zelk test environment: mkdir " + native).constData());
@@ -80,26 +80,13 @@ void redirectUserFolders() {
         std::fflush(stderr);
         std::abort();  // running on would write into the real home
     }
-    const QString root = g_root->path();
-    const struct {
-        const char* variable;
-        const char* folder;
-    } folders[] = {
-        {"HOME", "home"},
-        {"XDG_CONFIG_HOME", "home/.config"},
-        {"XDG_DATA_HOME", "home/.local/share"},
-        {"XDG_CACHE_HOME", "home/.cache"},
-        {"XDG_RUNTIME_DIR", "runtime"},
-        {"TMPDIR", "tmp"},
-    };
-    for (const auto& entry : folders) {
-        const QString path = root + '/' + QLatin1String(entry.folder);
-        if (!QDir().mkpath(path) || !makePrivateDir(path)) {
-            std::fprintf(stderr, "zelk test environment: cannot create %s\n", qPrintable(path));
-            std::fflush(stderr);
-            std::abort();
-        }
-        qputenv(entry.variable, QFile::encodeName(path));
+    const QList<QPair<QByteArray, QString>> folders =
+        TestEnvironment::createUserFolders(g_root->path());
+    if (folders.isEmpty()) {
+        std::abort();  // running on would write into the real home
+    }
+    for (const auto& folder : folders) {
+        qputenv(folder.first.constData(), QFile::encodeName(folder.second));
     }
 }
 
@@ -109,7 +96,7 @@ void TestEnvironment::prepareBeforeApplication(int* devtoolsPort) {
     if (qEnvironmentVariableIsEmpty("ZELK_TEST_KEEP_ENV"))
         redirectUserFolders();
 
-    g_devtoolsPort = pickFreeLoopbackPort();
+    g_devtoolsPort = freeLoopbackPortImpl();
     if (g_devtoolsPort != 0)
         qputenv("QTWEBENGINE_REMOTE_DEBUGGING", "127.0.0.1:" + QByteArray::number(g_devtoolsPort));
     else
@@ -134,4 +121,37 @@ QString TestEnvironment::temporaryRoot() {
 
 QString fileUrl(const QString& absolutePath) {
     return QUrl::fromLocalFile(absolutePath).toString(QUrl::FullyEncoded);
+}
+
+QList<QPair<QByteArray, QString>> TestEnvironment::createUserFolders(const QString& root) {
+    static const struct {
+        const char* variable;
+        const char* folder;
+    } kFolders[] = {
+        {"HOME", "home"},
+        {"XDG_CONFIG_HOME", "home/.config"},
+        {"XDG_DATA_HOME", "home/.local/share"},
+        {"XDG_CACHE_HOME", "home/.cache"},
+        {"XDG_RUNTIME_DIR", "runtime"},
+        {"TMPDIR", "tmp"},
+    };
+    QList<QPair<QByteArray, QString>> folders;
+    for (const auto& entry : kFolders) {
+        const QString path = root + '/' + QLatin1String(entry.folder);
+        if (!QDir().mkpath(path) || !makePrivateFolder(path)) {
+            std::fprintf(stderr, "zelk test environment: cannot create %s\n", qPrintable(path));
+            std::fflush(stderr);
+            return {};
+        }
+        folders.append({QByteArray(entry.variable), path});
+    }
+    return folders;
+}
+
+bool TestEnvironment::makePrivateFolder(const QString& path) {
+    return makePrivateDirImpl(path);
+}
+
+int TestEnvironment::freeLoopbackPort() {
+    return freeLoopbackPortImpl();
 }

@@ -18,6 +18,15 @@ public:
     static int devtoolsPort();
     // The temporary folder the user folders point into; empty when ZELK_TEST_KEEP_ENV is set.
     static QString temporaryRoot();
+
+    // Creates the user folders (home, config, data, cache, runtime, temporary) under root, each
+    // private to the user, and returns every environment variable with its folder; an empty list
+    // when a folder cannot be made (the reason is printed).
+    static QList<QPair<QByteArray, QString>> createUserFolders(const QString& root);
+    // Creates path (mode 0700 exactly, whatever the umask); false with the reason printed.
+    static bool makePrivateFolder(const QString& path);
+    // A port on 127.0.0.1 that was free a moment ago; 0 when none could be found.
+    static int freeLoopbackPort();
 };
 
 // The file:// URL as the browser spells it (percent-encoded), for matching page targets.

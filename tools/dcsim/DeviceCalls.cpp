@@ -189,8 +189,12 @@ int reset(SimWorld& world, const char16_t* id, const char16_t* empty, int magic,
     return kSimOk;
 }
 
-int read(SimWorld& world, const char16_t* id, const char16_t* empty, int magic,
-         unsigned char* buffer, int size, int address) {
+namespace {
+
+enum class Transfer { Read, Write };
+
+int transferMemory(SimWorld& world, const char16_t* id, const char16_t* empty, int magic,
+                   unsigned char* buffer, int size, int address, Transfer direction) {
     if (!transferSizeValid(buffer, size) || address < 0) {
         return kSimBadArgument;
     }
@@ -203,27 +207,25 @@ int read(SimWorld& world, const char16_t* id, const char16_t* empty, int magic,
     if (static_cast<qint64>(address) + size > device->memory.size()) {
         return kSimOutOfRange;
     }
-    std::memcpy(buffer, device->memory.constData() + address, static_cast<std::size_t>(size));
+    if (direction == Transfer::Read) {
+        std::memcpy(buffer, device->memory.constData() + address, static_cast<std::size_t>(size));
+    } else {
+        std::memcpy(device->memory.data() + address, buffer, static_cast<std::size_t>(size));
+        world.markChanged();
+    }
     return kSimOk;
+}
+
+}  // namespace
+
+int read(SimWorld& world, const char16_t* id, const char16_t* empty, int magic,
+         unsigned char* buffer, int size, int address) {
+    return transferMemory(world, id, empty, magic, buffer, size, address, Transfer::Read);
 }
 
 int write(SimWorld& world, const char16_t* id, const char16_t* empty, int magic,
           unsigned char* buffer, int size, int address) {
-    if (!transferSizeValid(buffer, size) || address < 0) {
-        return kSimBadArgument;
-    }
-    auto guard = world.lock();
-    int result = kSimOk;
-    SimDevice* device = target(world, id, empty, magic, Mode::Normal, &result);
-    if (!device) {
-        return result;
-    }
-    if (static_cast<qint64>(address) + size > device->memory.size()) {
-        return kSimOutOfRange;
-    }
-    std::memcpy(device->memory.data() + address, buffer, static_cast<std::size_t>(size));
-    world.markChanged();
-    return kSimOk;
+    return transferMemory(world, id, empty, magic, buffer, size, address, Transfer::Write);
 }
 
 int readProperty(SimWorld& world, const char16_t* id, const char16_t* empty, int magic,
