@@ -16,6 +16,7 @@
 
 #include "ClientAppDir.h"
 #include "DevToolsClient.h"
+#include "RunningClient.h"
 #include "TestEnvironment.h"
 
 namespace {
@@ -23,9 +24,6 @@ namespace {
 const QString kKeyboardId = QStringLiteral("HID\\Vid_04d9&Pid_a0f1");
 const QString kMouseId = QStringLiteral("HID\\Vid_04d9&Pid_a0f2");
 constexpr int kMemorySize = 65536;
-constexpr int kStartTimeoutMs = 30000;
-constexpr int kStopTimeoutMs = 5000;
-constexpr int kOutputKept = 64 * 1024;
 
 // Devices plugged in by `dcsim attach`; conf.xml has no product entry for them.
 QJsonObject attachedX9() {
@@ -82,59 +80,6 @@ QByteArray confWith(const QByteArray& entries) {
                "<client autoStart=\"false\" showConf=\"\" testTool=\"\" closeFunc=\"closeapp\" "
                "language=\"\" clientSize=\"1200,760\" version=\"1.0.0\" />\n") +
            entries + QByteArrayLiteral("\n</root>\n");
-}
-
-// Installed into the page once it is up: a record per query, and a copy of every entry the
-// page's own setMessageCallback functions add to its event log (the log keeps only the last 50).
-const char kPageHelpers[] = R"JS(
-(function () {
-    if (window.__e2e) {
-        return true;
-    }
-    const e2e = window.__e2e = {queries: [], events: []};
-    e2e.send = function (request) {
-        const index = e2e.queries.length;
-        e2e.queries.push({state: 'pending'});
-        window.cefQuery({
-            request: request,
-            persistent: false,
-            onSuccess: function (text) { e2e.queries[index] = {state: 'success', text: text}; },
-            onFailure: function (code, text) {
-                e2e.queries[index] = {state: 'failure', code: code, text: text};
-            }
-        });
-        return index;
-    };
-    new MutationObserver(function (mutations) {
-        mutations.forEach(function (mutation) {
-            mutation.addedNodes.forEach(function (node) {
-                const name = node.querySelector && node.querySelector('.event-name');
-                const data = node.querySelector && node.querySelector('code');
-                if (name && data) {
-                    e2e.events.push({name: name.textContent, data: data.textContent});
-                }
-            });
-        });
-    }).observe(document.getElementById('events'), {childList: true});
-    return true;
-})()
-)JS";
-
-QString compact(const QJsonObject& object) {
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
-
-QString jsString(const QString& text) {
-    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
-}
-
-QJsonObject success(const QString& text) {
-    return {{"state", "success"}, {"text", text}};
-}
-
-QJsonObject failure(const QString& text) {
-    return {{"state", "failure"}, {"code", 0}, {"text", text}};
 }
 
 QJsonObject transfer(const QString& funcname, const QString& hardwareId, const QJsonValue& size,
@@ -226,143 +171,26 @@ QStringList deviceIds(const QJsonArray& devices) {
     return ids;
 }
 
-// The real client as a child process with its page attached over the DevTools protocol.
-class RunningClient {
-public:
-    explicit RunningClient(std::unique_ptr<ClientAppDir> dir) : m_dir(std::move(dir)) {
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        QObject::connect(&m_process, &QProcess::readyRead, &m_process, [this] { keepOutput(); });
+// The devices the page gets from "getDevicesList"; nothing when the answer is not a list.
+std::optional<QJsonArray> listedDevices(RunningClient& client, QString* error) {
+    const QJsonObject reply = client.ask({{"funcname", "getDevicesList"}});
+    const QJsonDocument document = QJsonDocument::fromJson(reply.value("text").toString().toUtf8());
+    if (reply.value("state") != "success" || !document.isArray()) {
+        *error = compactJson(reply);
+        return std::nullopt;
     }
-    ~RunningClient() { stop(); }
+    return document.array();
+}
 
-    ClientAppDir& dir() { return *m_dir; }
-    DevToolsClient& page() { return m_page; }
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
-
-    // Starts the program and waits until its page has asked for the settings and got them.
-    bool start(QString* error) {
-        m_process.setProcessEnvironment(m_dir->environment());
-        m_process.setWorkingDirectory(m_dir->rootPath());
-        m_process.start(m_dir->executable(), {});
-        if (!m_process.waitForStarted(kStartTimeoutMs)) {
-            *error = QStringLiteral("cannot start %1: %2")
-                         .arg(m_dir->executable(), m_process.errorString());
-            return false;
-        }
-        const bool attached = m_page.connectToPage(
-            m_dir->devtoolsPort(),
-            [](const QString& url) {
-                return url.startsWith(QLatin1String("file://")) &&
-                       url.endsWith(QLatin1String("/view/index.html"));
-            },
-            kStartTimeoutMs);
-        const bool up =
-            attached && m_page.waitFor(QStringLiteral("typeof window.cefQuery === 'function' && "
-                                                      "document.getElementById('status')."
-                                                      "textContent === 'Client is up'"),
-                                       kStartTimeoutMs);
-        if (!up || m_page.evaluate(QString::fromUtf8(kPageHelpers)) != QJsonValue(true)) {
-            *error = QStringLiteral("page not ready: %1\n%2").arg(m_page.lastError(), output());
-            return false;
-        }
-        return true;
+std::optional<QJsonObject> simState(RunningClient& client, QString* error) {
+    const ClientAppDir::DcsimResult result = client.dir().runDcsim({"state"});
+    const QJsonDocument document = QJsonDocument::fromJson(result.out.toUtf8());
+    if (result.exitCode != 0 || !document.isObject()) {
+        *error = QStringLiteral("dcsim state: exit %1, %2").arg(result.exitCode).arg(result.err);
+        return std::nullopt;
     }
-
-    // SIGTERM, then SIGKILL when the program has not ended in time.
-    void stop() {
-        if (!isRunning()) {
-            return;
-        }
-        m_page.disconnectFromPage();
-        m_process.terminate();
-        if (!m_process.waitForFinished(kStopTimeoutMs)) {
-            m_process.kill();
-            m_process.waitForFinished(kStopTimeoutMs);
-        }
-        keepOutput();
-    }
-
-    QString output() {
-        keepOutput();
-        return QString::fromLocal8Bit(m_output);
-    }
-
-    // Sends one query from the page; its record index there, -1 when it could not be sent.
-    int send(const QJsonObject& request) {
-        const QJsonValue index = m_page.evaluate(
-            QStringLiteral("window.__e2e.send(%1)").arg(jsString(compact(request))));
-        return index.isDouble() ? index.toInt() : -1;
-    }
-
-    // {"state": "pending" | "success" | "failure", "code", "text"} of a query sent before.
-    QJsonObject record(int index) {
-        return m_page.evaluate(QStringLiteral("window.__e2e.queries[%1]").arg(index)).toObject();
-    }
-
-    QJsonObject answer(int index) {
-        m_page.waitFor(QStringLiteral("window.__e2e.queries[%1].state !== 'pending'").arg(index));
-        return record(index);
-    }
-
-    QJsonObject ask(const QJsonObject& request) {
-        const int index = send(request);
-        return index < 0 ? QJsonObject{{"state", "not sent: " + m_page.lastError()}}
-                         : answer(index);
-    }
-
-    // The devices the page gets from "getDevicesList"; nothing when the answer is not a list.
-    std::optional<QJsonArray> devices(QString* error) {
-        const QJsonObject reply = ask({{"funcname", "getDevicesList"}});
-        const QJsonDocument document =
-            QJsonDocument::fromJson(reply.value("text").toString().toUtf8());
-        if (reply.value("state") != "success" || !document.isArray()) {
-            *error = compact(reply);
-            return std::nullopt;
-        }
-        return document.array();
-    }
-
-    // Every page event seen so far, from `from` on, as "name data".
-    QStringList events(int from = 0) {
-        const QJsonArray list =
-            m_page
-                .evaluate(
-                    QStringLiteral("window.__e2e.events.slice(%1).map(e => e.name + ' ' + e.data)")
-                        .arg(from))
-                .toArray();
-        QStringList events;
-        for (const QJsonValue& event : list) {
-            events.append(event.toString());
-        }
-        return events;
-    }
-
-    int eventCount() { return m_page.evaluate("window.__e2e.events.length").toInt(-1); }
-
-    std::optional<QJsonObject> simState(QString* error) {
-        const ClientAppDir::DcsimResult result = m_dir->runDcsim({"state"});
-        const QJsonDocument document = QJsonDocument::fromJson(result.out.toUtf8());
-        if (result.exitCode != 0 || !document.isObject()) {
-            *error =
-                QStringLiteral("dcsim state: exit %1, %2").arg(result.exitCode).arg(result.err);
-            return std::nullopt;
-        }
-        return document.object();
-    }
-
-private:
-    void keepOutput() {
-        m_output.append(m_process.readAll());
-        if (m_output.size() > kOutputKept) {
-            m_output.remove(0, m_output.size() - kOutputKept);
-        }
-    }
-
-    std::unique_ptr<ClientAppDir> m_dir;
-    QProcess m_process;
-    QByteArray m_output;
-    DevToolsClient m_page;
-};
+    return document.object();
+}
 
 std::unique_ptr<ClientAppDir> appDir(
     const ClientAppDir::Options& overrides = ClientAppDir::Options()) {
@@ -383,16 +211,16 @@ std::unique_ptr<ClientAppDir> appDir(
                                                            .arg(dcsimResult.err)));           \
     } while (false)
 
-#define SIM_STATE(client, state)                                                \
-    QJsonObject state;                                                          \
-    do {                                                                        \
-        QString stateError;                                                     \
-        const std::optional<QJsonObject> read = (client).simState(&stateError); \
-        QVERIFY2(read, qPrintable(stateError));                                 \
-        state = *read;                                                          \
+#define SIM_STATE(client, state)                                                 \
+    QJsonObject state;                                                           \
+    do {                                                                         \
+        QString stateError;                                                      \
+        const std::optional<QJsonObject> read = simState((client), &stateError); \
+        QVERIFY2(read, qPrintable(stateError));                                  \
+        state = *read;                                                           \
     } while (false)
 
-#define COMPARE_REPLY(actual, ...) QCOMPARE(compact(actual), compact(__VA_ARGS__))
+#define COMPARE_REPLY(actual, ...) QCOMPARE(compactJson(actual), compactJson(__VA_ARGS__))
 
 class DevicePageTest : public QObject {
     Q_OBJECT
@@ -448,7 +276,7 @@ void DevicePageTest::initTestCase() {
 
     // The cases rely on the shipped simulator configuration.
     SIM_STATE(main(), state);
-    QVERIFY2(state.value("configError").isNull(), qPrintable(compact(state)));
+    QVERIFY2(state.value("configError").isNull(), qPrintable(compactJson(state)));
     QCOMPARE(state.value("eventsPerChange").toInt(), 5);
     QVERIFY(state.value("eventCallback").toBool());
 
@@ -482,7 +310,7 @@ void DevicePageTest::init() {
     DCSIM_OK(main(), "reset");
     // A query answered after the reset's events: whatever the reset raised has reached the page.
     QString error;
-    QVERIFY2(main().devices(&error), qPrintable(error));
+    QVERIFY2(listedDevices(main(), &error), qPrintable(error));
     SIM_STATE(main(), state);
     m_resetDevices = state.value("devices").toArray();
     QCOMPARE(m_resetDevices.size(), 2);
@@ -540,7 +368,7 @@ void DevicePageTest::deviceListCarriesTheShippedDevices() {
     for (int i = 0; i < 2; ++i) {
         const QJsonObject device = document.array().at(i).toObject();
         QCOMPARE(device.size(), 12);
-        QCOMPARE(compact(device), compact(expected.at(i).toObject()));
+        QCOMPARE(compactJson(device), compactJson(expected.at(i).toObject()));
     }
 }
 
@@ -572,7 +400,7 @@ void DevicePageTest::productMembersFollowConf() {
     QString error;
     QVERIFY2(client.start(&error), qPrintable(error));
 
-    const std::optional<QJsonArray> devices = client.devices(&error);
+    const std::optional<QJsonArray> devices = listedDevices(client, &error);
     QVERIFY2(devices, qPrintable(error));
     QCOMPARE(deviceIds(*devices), QStringList({"KRV-K1", "KRV-M1"}));
     const QStringList members = {"productType", "productName", "productCN", "description",
@@ -602,11 +430,11 @@ void DevicePageTest::unparsableConfFailsANonEmptyList() {
     QVERIFY2(client.start(&error), qPrintable(error));
 
     COMPARE_REPLY(client.ask({{"funcname", "getDevicesList"}}),
-                  failure("queryProfile load xml file failed!"));
+                  failureRecord("queryProfile load xml file failed!"));
     // Without devices there is nothing to look up, and the empty list is sent.
     DCSIM_OK(client, "detach", kKeyboardId);
     DCSIM_OK(client, "detach", kMouseId);
-    COMPARE_REPLY(client.ask({{"funcname", "getDevicesList"}}), success("[]"));
+    COMPARE_REPLY(client.ask({{"funcname", "getDevicesList"}}), successRecord("[]"));
     client.stop();
 }
 
@@ -644,7 +472,7 @@ void DevicePageTest::memoryWritesReachTheDevice() {
 
     QJsonObject write = transfer("writeByAddr", hardwareId, size, QString(), data);
     write.insert("PARAMADDRESS", address);
-    COMPARE_REPLY(main().ask(write), success("writeByAddr success!"));
+    COMPARE_REPLY(main().ask(write), successRecord("writeByAddr success!"));
 
     SIM_STATE(main(), state);
     const QByteArray zero(kMemorySize, '\0');
@@ -655,12 +483,12 @@ void DevicePageTest::memoryWritesReachTheDevice() {
 
     QJsonObject read = transfer("readByAddr", hardwareId, size, QString());
     read.insert("PARAMADDRESS", address);
-    COMPARE_REPLY(main().ask(read), success(hexList(written)));
+    COMPARE_REPLY(main().ask(read), successRecord(hexList(written)));
     // One byte more on each side: the neighbours stayed zero.
     if (addressValue > 0 && addressValue + size < kMemorySize) {
         const QString around = QStringLiteral("0x%1").arg(addressValue - 1, 0, 16);
         COMPARE_REPLY(main().ask(transfer("readByAddr", hardwareId, size + 2, around)),
-                      success(hexList('\0' + written + '\0')));
+                      successRecord(hexList('\0' + written + '\0')));
     }
 }
 
@@ -672,17 +500,17 @@ void DevicePageTest::largestTransferIsAccepted() {
         items.append(QStringLiteral("0x%1").arg(i % 251 + 1, 0, 16));
     }
     COMPARE_REPLY(main().ask(transfer("writeByAddr", kKeyboardId, 2048, "0xf800", items.join(','))),
-                  success("writeByAddr success!"));
+                  successRecord("writeByAddr success!"));
     SIM_STATE(main(), state);
     QCOMPARE(memoryDescription(deviceIn(state, kKeyboardId)),
              memoryDescription(memoryWith(0xf800, bytes)));
     COMPARE_REPLY(main().ask(transfer("readByAddr", kKeyboardId, 2048, "0xf800")),
-                  success(hexList(bytes)));
+                  successRecord(hexList(bytes)));
     // A whole-buffer emptiness test sees the one taken byte at its far end.
     COMPARE_REPLY(main().ask(transfer("isPropEmpty", kKeyboardId, 2048, "0xf000")),
-                  success("true"));
+                  successRecord("true"));
     COMPARE_REPLY(main().ask(transfer("isPropEmpty", kKeyboardId, 2048, "0xf001")),
-                  success("false"));
+                  successRecord("false"));
 }
 
 void DevicePageTest::propertiesRoundTrip_data() {
@@ -720,21 +548,21 @@ void DevicePageTest::propertiesRoundTrip() {
 
     QJsonObject write = propertyRequest("writeDevicesProp", hardwareId, writeSize, id);
     write.insert("PARAMDATA", data);
-    COMPARE_REPLY(main().ask(write), success("writeDevicesProp success!"));
+    COMPARE_REPLY(main().ask(write), successRecord("writeDevicesProp success!"));
 
     SIM_STATE(main(), state);
     QJsonObject expected = deviceIn(QJsonObject{{"devices", m_resetDevices}}, hardwareId)
                                .value("properties")
                                .toObject();
     expected.insert(propertyKey, stored);
-    QCOMPARE(compact(deviceIn(state, hardwareId).value("properties").toObject()),
-             compact(expected));
+    QCOMPARE(compactJson(deviceIn(state, hardwareId).value("properties").toObject()),
+             compactJson(expected));
     const QString other = hardwareId == kKeyboardId ? kMouseId : kKeyboardId;
-    QCOMPARE(compact(deviceIn(state, other)),
-             compact(deviceIn(QJsonObject{{"devices", m_resetDevices}}, other)));
+    QCOMPARE(compactJson(deviceIn(state, other)),
+             compactJson(deviceIn(QJsonObject{{"devices", m_resetDevices}}, other)));
 
     COMPARE_REPLY(main().ask(propertyRequest("readDevicesProp", hardwareId, readSize, id)),
-                  success(read));
+                  successRecord(read));
 }
 
 void DevicePageTest::notifyReachesTheDevice_data() {
@@ -762,10 +590,10 @@ void DevicePageTest::notifyReachesTheDevice() {
                               {"HardwareID", hardwareId},
                               {"NotifyType", type},
                               {"NotifyData", data}}),
-                  success("notifyDevice success!"));
+                  successRecord("notifyDevice success!"));
     SIM_STATE(main(), state);
-    QCOMPARE(compact(deviceIn(state, hardwareId).value("lastNotification").toObject()),
-             compact({{"type", expectedType}, {"data", expectedData}}));
+    QCOMPARE(compactJson(deviceIn(state, hardwareId).value("lastNotification").toObject()),
+             compactJson({{"type", expectedType}, {"data", expectedData}}));
     const QString other = hardwareId == kKeyboardId ? kMouseId : kKeyboardId;
     QVERIFY(deviceIn(state, other).value("lastNotification").isNull());
 }
@@ -799,8 +627,8 @@ void DevicePageTest::macroWritesOnlyIntoEmptyAreas() {
         return request;
     };
 
-    COMPARE_REPLY(main().ask(onArea("isPropEmpty")), success("true"));
-    COMPARE_REPLY(main().ask(onArea("writeMacroByAddr", hexList(macro))), success("true"));
+    COMPARE_REPLY(main().ask(onArea("isPropEmpty")), successRecord("true"));
+    COMPARE_REPLY(main().ask(onArea("writeMacroByAddr", hexList(macro))), successRecord("true"));
     {
         SIM_STATE(main(), state);
         QCOMPARE(memoryDescription(deviceIn(state, kKeyboardId)),
@@ -809,16 +637,17 @@ void DevicePageTest::macroWritesOnlyIntoEmptyAreas() {
 
     // The area is taken: the answer is the address as sent, and nothing is written.
     COMPARE_REPLY(main().ask(onArea("writeMacroByAddr", repeatedItems("0x77", size))),
-                  success(takenReply));
-    COMPARE_REPLY(main().ask(onArea("isPropEmpty")), success("false"));
+                  successRecord(takenReply));
+    COMPARE_REPLY(main().ask(onArea("isPropEmpty")), successRecord("false"));
     {
         SIM_STATE(main(), state);
         QCOMPARE(memoryDescription(deviceIn(state, kKeyboardId)),
                  memoryDescription(memoryWith(addressValue, macro)));
     }
 
-    COMPARE_REPLY(main().ask(onArea("cleanMacroByAddr")), success("cleanMacroByAddr success!"));
-    COMPARE_REPLY(main().ask(onArea("isPropEmpty")), success("true"));
+    COMPARE_REPLY(main().ask(onArea("cleanMacroByAddr")),
+                  successRecord("cleanMacroByAddr success!"));
+    COMPARE_REPLY(main().ask(onArea("isPropEmpty")), successRecord("true"));
     {
         SIM_STATE(main(), state);
         QCOMPARE(memoryDescription(deviceIn(state, kKeyboardId)), memoryDescription(zero));
@@ -827,9 +656,10 @@ void DevicePageTest::macroWritesOnlyIntoEmptyAreas() {
     // One byte at the far end of the area is enough to make it taken.
     const QString lastByte = QStringLiteral("0x%1").arg(addressValue + size - 1, 0, 16);
     COMPARE_REPLY(main().ask(transfer("writeByAddr", kKeyboardId, 1, lastByte, "0x01")),
-                  success("writeByAddr success!"));
-    COMPARE_REPLY(main().ask(onArea("isPropEmpty")), success("false"));
-    COMPARE_REPLY(main().ask(onArea("writeMacroByAddr", hexList(macro))), success(takenReply));
+                  successRecord("writeByAddr success!"));
+    COMPARE_REPLY(main().ask(onArea("isPropEmpty")), successRecord("false"));
+    COMPARE_REPLY(main().ask(onArea("writeMacroByAddr", hexList(macro))),
+                  successRecord(takenReply));
     SIM_STATE(main(), state);
     QCOMPARE(memoryDescription(deviceIn(state, kKeyboardId)),
              memoryDescription(memoryWith(addressValue + size - 1, QByteArray(1, '\1'))));
@@ -872,18 +702,19 @@ void DevicePageTest::deviceChangesReachThePageOnce() {
     // The answer comes after every event raised before the query (the simulator has delivered
     // all five callbacks before dcsim returns), so the page's log is complete here.
     QString error;
-    const std::optional<QJsonArray> devices = main().devices(&error);
+    const std::optional<QJsonArray> devices = listedDevices(main(), &error);
     QVERIFY2(devices, qPrintable(error));
     QCOMPARE(main().events(m_eventMark), QStringList{event});
     QCOMPARE(deviceIds(*devices), devicesAfter);
 
     if (!attached.isEmpty()) {
-        QCOMPARE(compact(devices->last().toObject()), compact(attached));
+        QCOMPARE(compactJson(devices->last().toObject()), compactJson(attached));
         // The attached device takes commands like the shipped ones.
         const QString id = attached.value("HardwareID").toString();
         COMPARE_REPLY(main().ask(transfer("writeByAddr", id, 2, "0x10", "0xbe,0xef")),
-                      success("writeByAddr success!"));
-        COMPARE_REPLY(main().ask(transfer("readByAddr", id, 2, "0x10")), success("0xbe,0xef"));
+                      successRecord("writeByAddr success!"));
+        COMPARE_REPLY(main().ask(transfer("readByAddr", id, 2, "0x10")),
+                      successRecord("0xbe,0xef"));
     }
 }
 
@@ -894,7 +725,7 @@ void DevicePageTest::everyFifthDeviceEventReachesThePage() {
         DCSIM_OK(main(), "event", code);
     }
     QString error;
-    QVERIFY2(main().devices(&error), qPrintable(error));
+    QVERIFY2(listedDevices(main(), &error), qPrintable(error));
     QCOMPARE(main().events(m_eventMark),
              QStringList({"devicesChanged [65535]", "devicesChanged [6]"}));
 }
@@ -934,7 +765,7 @@ void DevicePageTest::deviceDataReachesThePage() {
     } else {
         // The reset dropped the registration; listing the devices registers the first one.
         QString error;
-        QVERIFY2(main().devices(&error), qPrintable(error));
+        QVERIFY2(listedDevices(main(), &error), qPrintable(error));
     }
     {
         SIM_STATE(main(), state);
@@ -945,7 +776,7 @@ void DevicePageTest::deviceDataReachesThePage() {
     expected.append(event);
     QTRY_COMPARE_WITH_TIMEOUT(main().events(m_eventMark).size(), expected.size(), 10000);
     QString error;
-    QVERIFY2(main().devices(&error), qPrintable(error));
+    QVERIFY2(listedDevices(main(), &error), qPrintable(error));
     QCOMPARE(main().events(m_eventMark), expected);
 }
 
@@ -986,8 +817,8 @@ void DevicePageTest::requestMissingAMemberIsNeverAnswered() {
     COMPARE_REPLY(main().record(unanswered), QJsonObject{{"state", "pending"}});
 
     SIM_STATE(main(), state);
-    QCOMPARE(compact(QJsonObject{{"devices", state.value("devices")}}),
-             compact(QJsonObject{{"devices", m_resetDevices}}));
+    QCOMPARE(compactJson(QJsonObject{{"devices", state.value("devices")}}),
+             compactJson(QJsonObject{{"devices", m_resetDevices}}));
 }
 
 void DevicePageTest::oversizeTransfersAreRefused_data() {
@@ -1027,39 +858,40 @@ void DevicePageTest::oversizeTransfersAreRefused() {
     QFETCH(QJsonObject, request);
     QFETCH(QString, failureText);
 
-    COMPARE_REPLY(main().ask(request), failure(failureText));
+    COMPARE_REPLY(main().ask(request), failureRecord(failureText));
     SIM_STATE(main(), state);
-    QCOMPARE(compact(QJsonObject{{"devices", state.value("devices")}}),
-             compact(QJsonObject{{"devices", m_resetDevices}}));
+    QCOMPARE(compactJson(QJsonObject{{"devices", state.value("devices")}}),
+             compactJson(QJsonObject{{"devices", m_resetDevices}}));
 }
 
 void DevicePageTest::clientWithoutDeviceLibrary_data() {
     QTest::addColumn<QJsonObject>("request");
     QTest::addColumn<QJsonObject>("reply");
 
-    QTest::newRow("getDevicesList") << QJsonObject{{"funcname", "getDevicesList"}} << success("[]");
+    QTest::newRow("getDevicesList")
+        << QJsonObject{{"funcname", "getDevicesList"}} << successRecord("[]");
     QTest::newRow("writeByAddr") << transfer("writeByAddr", kKeyboardId, 2, "0x10", "1,2")
-                                 << failure("writeByAddr failed!");
+                                 << failureRecord("writeByAddr failed!");
     QTest::newRow("writeDevicesProp") << [] {
         QJsonObject request = propertyRequest("writeDevicesProp", kKeyboardId, 1, 1);
         request.insert("PARAMDATA", "0x01");
         return request;
-    }() << failure("writeDevicesProp failed!");
+    }() << failureRecord("writeDevicesProp failed!");
     QTest::newRow("writeMacroByAddr") << transfer("writeMacroByAddr", kKeyboardId, 2, "0x10", "1,2")
-                                      << failure("writeMacroByAddr failed!");
+                                      << failureRecord("writeMacroByAddr failed!");
     QTest::newRow("cleanMacroByAddr") << transfer("cleanMacroByAddr", kKeyboardId, 2, "0x10")
-                                      << failure("cleanMacroByAddr failed!");
+                                      << failureRecord("cleanMacroByAddr failed!");
     QTest::newRow("notifyDevice") << QJsonObject{{"funcname", "notifyDevice"},
                                                  {"HardwareID", kKeyboardId},
                                                  {"NotifyType", 1},
                                                  {"NotifyData", 2}}
-                                  << failure("notifyDevice failed!");
+                                  << failureRecord("notifyDevice failed!");
     QTest::newRow("readByAddr reads zeros")
-        << transfer("readByAddr", kKeyboardId, 2, "0x10") << success("0x00,0x00");
+        << transfer("readByAddr", kKeyboardId, 2, "0x10") << successRecord("0x00,0x00");
     QTest::newRow("readDevicesProp reads zeros")
-        << propertyRequest("readDevicesProp", kKeyboardId, 2, 1) << success("0x00,0x00");
+        << propertyRequest("readDevicesProp", kKeyboardId, 2, 1) << successRecord("0x00,0x00");
     QTest::newRow("isPropEmpty") << transfer("isPropEmpty", kKeyboardId, 2, "0x10")
-                                 << success("true");
+                                 << successRecord("true");
 }
 
 void DevicePageTest::clientWithoutDeviceLibrary() {
