@@ -1,6 +1,7 @@
 #include "browser/EngineProfile.h"
 
 #include "browser/BrowserLog.h"
+#include "platform/UserTemporaryFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,7 +37,7 @@ QString bridgeScriptSource() {
 
 QWebEngineProfile* createEngineProfile(QObject* parent) {
     auto* profile = new QWebEngineProfile(QStringLiteral("zelk"), parent);
-    const QString storage = QDir::tempPath() + QStringLiteral("/Cache");
+    const QString storage = userTemporaryFolder() + QStringLiteral("/Cache");
     profile->setPersistentStoragePath(storage);
     profile->setCachePath(storage);
     profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QWidget>
 
 cefApplication* appInstance = nullptr;
@@ -60,8 +61,12 @@ QString cefApplication::instanceServerName() {
     return QStringLiteral("Global\\{71CBE35F-A129-4792-AEE6-92AB6864A918}");
 }
 
+QString cefApplication::instanceFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}
+
 QString cefApplication::instanceSocketPath() {
-    return usableLocalSocketPath(QDir::tempPath() + QLatin1Char('/') + instanceServerName());
+    return usableLocalSocketPath(instanceFolder() + QLatin1Char('/') + instanceServerName());
 }
 
 QString cefApplication::confPath() {
@@ -138,7 +143,7 @@ void cefApplication::initInstance() {
             &cefApplication::newInstanceConnected);
 
     m_instanceLock =
-        std::make_unique<QLockFile>(QDir::tempPath() + QStringLiteral("/zelk-instance.lock"));
+        std::make_unique<QLockFile>(instanceFolder() + QStringLiteral("/zelk-instance.lock"));
     if (!m_instanceLock->tryLock(kInstanceLockWaitMs)) {
         qCWarning(lcShell) << "instance lock not taken, error" << m_instanceLock->error();
     }

@@ -25,7 +25,10 @@ public:
     ~cefApplication() override;
 
     static QString instanceServerName();
-    // Where the running instance listens: the server name in the temporary folder, or a short
+    // The user's private runtime folder: the instance socket and lock of one user never meet
+    // another user's, even where all users share one temporary folder.
+    static QString instanceFolder();
+    // Where the running instance listens: the server name in the instance folder, or a short
     // path derived from it when that would be too long for a local socket.
     static QString instanceSocketPath();
     static QString confPath();

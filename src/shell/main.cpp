@@ -2,13 +2,13 @@
 #include "browser/WebLog.h"
 #include "platform/ProcessPrivileges.h"
 #include "platform/TerminationWatcher.h"
+#include "platform/UserTemporaryFolder.h"
 #include "shell/AppGlobals.h"
 #include "shell/StartupOptions.h"
 #include "shell/cefApplication.h"
 #include "ui/zelk.h"
 #include "update/UpdaterLaunch.h"
 
-#include <QDir>
 #include <memory>
 
 int main(int argc, char** argv) {
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     const StartupOptions options = StartupOptions::parse(argc, argv);
 
     auto app = std::make_unique<cefApplication>(argc, argv);
-    WebLog::open(QDir::tempPath() + QStringLiteral("/web.log"), options.logSeverity);
+    WebLog::open(userTemporaryFolder() + QStringLiteral("/web.log"), options.logSeverity);
     auto client = std::make_unique<ClientHandler>(QCoreApplication::arguments());
     globalClientHandler = client.get();
 

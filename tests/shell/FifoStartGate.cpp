@@ -3,15 +3,16 @@
 #include <QFile>
 #include <QSocketNotifier>
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 FifoStartGate::FifoStartGate(const QString& path) : m_path(path) {
     if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0) {
-        m_error = QStringLiteral("mkfifo %1: %2").arg(path, QString::fromLocal8Bit(strerror(errno)));
+        m_error =
+            QStringLiteral("mkfifo %1: %2").arg(path, QString::fromLocal8Bit(strerror(errno)));
         return;
     }
     m_created = true;
@@ -38,7 +39,8 @@ bool FifoStartGate::open() {
     // file when the writers come and go.
     m_readFd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (m_readFd < 0) {
-        m_error = QStringLiteral("open %1: %2").arg(m_path, QString::fromLocal8Bit(strerror(errno)));
+        m_error =
+            QStringLiteral("open %1: %2").arg(m_path, QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
     m_notifier = std::make_unique<QSocketNotifier>(m_readFd, QSocketNotifier::Read);

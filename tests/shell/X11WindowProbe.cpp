@@ -53,8 +53,8 @@ struct X11WindowProbe::Connection {
         if (XGetWindowProperty(display, window, wmName, 0, 1024, False, utf8, &type, &format,
                                &count, &remaining, &data) == Success &&
             data && format == 8) {
-            result.title = QString::fromUtf8(reinterpret_cast<const char*>(data),
-                                             static_cast<int>(count));
+            result.title =
+                QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<int>(count));
         }
         if (data) {
             XFree(data);
@@ -86,8 +86,8 @@ X11WindowProbe::X11WindowProbe() : m_connection(std::make_unique<Connection>()) 
     c.wmName = XInternAtom(c.display, "_NET_WM_NAME", False);
     c.utf8 = XInternAtom(c.display, "UTF8_STRING", False);
     // Windows are described as soon as their map is reported, while they still exist.
-    c.notifier = std::make_unique<QSocketNotifier>(ConnectionNumber(c.display),
-                                                   QSocketNotifier::Read);
+    c.notifier =
+        std::make_unique<QSocketNotifier>(ConnectionNumber(c.display), QSocketNotifier::Read);
     QObject::connect(c.notifier.get(), &QSocketNotifier::activated, c.notifier.get(),
                      [&c] { c.drainEvents(); });
 }

@@ -1,5 +1,8 @@
 #include "ZelkProcess.h"
 
+#include <grp.h>
+#include <unistd.h>
+
 namespace {
 constexpr int kStartTimeoutMs = 10000;
 constexpr int kStopTimeoutMs = 5000;
@@ -17,6 +20,15 @@ ZelkProcess::ZelkProcess(const QString& executable, const QProcessEnvironment& e
 
 ZelkProcess::~ZelkProcess() {
     stop();
+}
+
+void ZelkProcess::runAsUser(unsigned int uid, unsigned int gid) {
+    m_process.setChildProcessModifier([uid, gid] {
+        // Between fork and exec: a failure ends the child with a code the test reports.
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) {
+            ::_exit(126);
+        }
+    });
 }
 
 bool ZelkProcess::start(const QStringList& arguments) {
@@ -41,7 +53,7 @@ QString ZelkProcess::exitDescription() const {
     return QStringLiteral("pid %1 %2 with code %3")
         .arg(m_pid)
         .arg(m_process.exitStatus() == QProcess::NormalExit ? QStringLiteral("exited")
-                                                             : QStringLiteral("crashed"))
+                                                            : QStringLiteral("crashed"))
         .arg(m_process.exitCode());
 }
 

@@ -14,6 +14,8 @@ public:
                 const QString& workingDirectory, QObject* parent = nullptr);
     ~ZelkProcess() override;
 
+    // Runs the program as that user and group; only root may.
+    void runAsUser(unsigned int uid, unsigned int gid);
     // Returns once the program runs (or could not be run), long before it is ready.
     bool start(const QStringList& arguments = {});
 

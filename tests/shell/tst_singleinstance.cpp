@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,12 +54,19 @@ private slots:
     void simultaneousStartsLeaveOneInstance_data();
     void simultaneousStartsLeaveOneInstance();
     void staleSocketAfterACrashIsTakenOver();
+    void anotherUserGetsAnInstanceOfTheirOwn();
 
 private:
     ZelkProcess* newChild();
+    ZelkProcess* newChild(const QProcessEnvironment& environment, const QString& workingDirectory);
     QProcessEnvironment childEnvironment() const;
     QString caseTempPath() const { return m_case->path() + QStringLiteral("/tmp"); }
-    QString socketPath() const { return caseTempPath() + QLatin1Char('/') + kServerName; }
+    QString socketPath() const {
+        return m_case->path() + QStringLiteral("/runtime/") + kServerName;
+    }
+    QString startLockPath() const {
+        return m_case->path() + QStringLiteral("/runtime/zelk-instance.lock");
+    }
 
     // The pid in the answer to "CMD:ping;" on a new connection; 0 when nobody answered with
     // exactly "RES:<pid>;".
@@ -66,7 +74,8 @@ private:
     // Waits until process answers on the instance socket; false (and why) if it ends first or
     // never answers.
     bool waitUntilRunningInstance(ZelkProcess* process, QString* why);
-    bool waitUntilMainWindowVisible(qint64 pid);
+    // False as well when the process ends first.
+    bool waitUntilMainWindowVisible(ZelkProcess* process);
     // A start that finds a running instance hands over and quits at once.
     bool waitUntilEnded(ZelkProcess* process, int timeoutMs = kSecondStartQuitsMs);
     // The windows mapped since recording started that do not belong to allowedPid.
@@ -95,12 +104,12 @@ void SingleInstanceTest::init() {
     // folder, the engine's storage in its "Cache".
     m_case = std::make_unique<QTemporaryDir>(m_rootPath + QStringLiteral("/c-XXXXXX"));
     QVERIFY2(m_case->isValid(), qPrintable(m_case->errorString()));
-    for (const char* folder : {"home", "home/.config", "home/.local/share", "home/.cache",
-                               "runtime", "tmp"}) {
+    for (const char* folder :
+         {"home", "home/.config", "home/.local/share", "home/.cache", "runtime", "tmp"}) {
         const QString path = m_case->path() + QLatin1Char('/') + QLatin1String(folder);
         QVERIFY2(QDir().mkpath(path), qPrintable(path));
-        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner |
-                                                QFile::ExeOwner));
+        QVERIFY(
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
     QVERIFY2(socketPath().toLocal8Bit().size() <= kMaxSocketPathLength,
              qPrintable(QStringLiteral("socket path too long: ") + socketPath()));
@@ -117,6 +126,7 @@ void SingleInstanceTest::cleanup() {
     m_children.clear();
     m_gate.reset();
     m_case.reset();
+    ::chmod(QFile::encodeName(m_rootPath).constData(), 0700);
 }
 
 void SingleInstanceTest::reportChildren() {
@@ -155,8 +165,13 @@ QProcessEnvironment SingleInstanceTest::childEnvironment() const {
 }
 
 ZelkProcess* SingleInstanceTest::newChild() {
-    m_children.push_back(std::make_unique<ZelkProcess>(QStringLiteral(ZELK_EXECUTABLE),
-                                                       childEnvironment(), m_case->path()));
+    return newChild(childEnvironment(), m_case->path());
+}
+
+ZelkProcess* SingleInstanceTest::newChild(const QProcessEnvironment& environment,
+                                          const QString& workingDirectory) {
+    m_children.push_back(std::make_unique<ZelkProcess>(QStringLiteral(ZELK_EXECUTABLE), environment,
+                                                       workingDirectory));
     return m_children.back().get();
 }
 
@@ -194,15 +209,15 @@ bool SingleInstanceTest::waitUntilRunningInstance(ZelkProcess* process, QString*
     return false;
 }
 
-bool SingleInstanceTest::waitUntilMainWindowVisible(qint64 pid) {
-    return QTest::qWaitFor(
-        [&] {
-            const QList<TopLevelWindow> windows = m_windows->visibleWindowsOf(pid);
-            return std::any_of(windows.begin(), windows.end(), [](const TopLevelWindow& window) {
-                return window.title == kMainWindowTitle;
-            });
-        },
-        kInstanceReadyMs);
+bool SingleInstanceTest::waitUntilMainWindowVisible(ZelkProcess* process) {
+    const auto visible = [&] {
+        const QList<TopLevelWindow> windows = m_windows->visibleWindowsOf(process->pid());
+        return std::any_of(windows.begin(), windows.end(), [](const TopLevelWindow& window) {
+            return window.title == kMainWindowTitle;
+        });
+    };
+    (void)QTest::qWaitFor([&] { return !process->isRunning() || visible(); }, kInstanceReadyMs);
+    return process->isRunning() && visible();
 }
 
 bool SingleInstanceTest::waitUntilEnded(ZelkProcess* process, int timeoutMs) {
@@ -237,10 +252,10 @@ void SingleInstanceTest::firstStartBecomesTheRunningInstance() {
     QVERIFY(client.waitForReplies(1, kReplyMs));
     QCOMPARE(client.received(), QStringLiteral("RES:%1;").arg(first->pid()).toUtf8());
 
-    QVERIFY2(waitUntilMainWindowVisible(first->pid()),
+    QVERIFY2(waitUntilMainWindowVisible(first),
              qPrintable(describeWindows(m_windows->visibleWindowsOf(first->pid()))));
     // The role is decided: the start-up lock is given back, or later starts would wait for it.
-    QVERIFY(!QFile::exists(caseTempPath() + QStringLiteral("/zelk-instance.lock")));
+    QVERIFY(!QFile::exists(startLockPath()));
 }
 
 void SingleInstanceTest::socketIsPrivateToItsOwner() {
@@ -262,7 +277,7 @@ void SingleInstanceTest::secondStartHandsOverAndQuitsWithoutAWindow() {
     QVERIFY(first->start());
     QString why;
     QVERIFY2(waitUntilRunningInstance(first, &why), qPrintable(why));
-    QVERIFY(waitUntilMainWindowVisible(first->pid()));
+    QVERIFY(waitUntilMainWindowVisible(first));
 
     m_windows->startRecordingMaps();
     ZelkProcess* second = newChild();
@@ -274,7 +289,7 @@ void SingleInstanceTest::secondStartHandsOverAndQuitsWithoutAWindow() {
 
     QVERIFY2(first->isRunning(), qPrintable(first->exitDescription()));
     QCOMPARE(pingPid(), quint64(first->pid()));
-    QVERIFY(waitUntilMainWindowVisible(first->pid()));
+    QVERIFY(waitUntilMainWindowVisible(first));
 }
 
 void SingleInstanceTest::secondStartShowsAClosedWindowAgain() {
@@ -282,7 +297,7 @@ void SingleInstanceTest::secondStartShowsAClosedWindowAgain() {
     QVERIFY(first->start());
     QString why;
     QVERIFY2(waitUntilRunningInstance(first, &why), qPrintable(why));
-    QVERIFY(waitUntilMainWindowVisible(first->pid()));
+    QVERIFY(waitUntilMainWindowVisible(first));
 
     // Closing only hides the main window; the program keeps running.
     const QList<TopLevelWindow> windows = m_windows->visibleWindowsOf(first->pid());
@@ -296,7 +311,7 @@ void SingleInstanceTest::secondStartShowsAClosedWindowAgain() {
     QVERIFY(second->start());
     QVERIFY2(waitUntilEnded(second), qPrintable(second->exitDescription()));
     QVERIFY2(second->exitedNormallyWithZero(), qPrintable(second->exitDescription()));
-    QVERIFY2(waitUntilMainWindowVisible(first->pid()),
+    QVERIFY2(waitUntilMainWindowVisible(first),
              qPrintable(describeWindows(m_windows->visibleWindowsOf(first->pid()))));
 }
 
@@ -317,13 +332,14 @@ void SingleInstanceTest::autostartStaysHiddenUntilAnotherStart() {
     QVERIFY(second->start());
     QVERIFY2(waitUntilEnded(second), qPrintable(second->exitDescription()));
     QVERIFY2(second->exitedNormallyWithZero(), qPrintable(second->exitDescription()));
-    QVERIFY2(waitUntilMainWindowVisible(first->pid()),
+    QVERIFY2(waitUntilMainWindowVisible(first),
              qPrintable(describeWindows(m_windows->visibleWindowsOf(first->pid()))));
     QVERIFY(first->isRunning());
 }
 
 void SingleInstanceTest::rawProtocol_data() {
-    // Each write is followed by the number of replies expected once the instance has read it.
+    // Each write is followed by the number of replies received in all once the instance has
+    // read it.
     QTest::addColumn<QList<QByteArray>>("writes");
     QTest::addColumn<QList<int>>("repliesAfterWrite");
 
@@ -441,7 +457,7 @@ void SingleInstanceTest::simultaneousStartsLeaveOneInstance() {
             QVERIFY2(child->exitedNormallyWithZero(), qPrintable(describe()));
         }
     }
-    QVERIFY(waitUntilMainWindowVisible(running->pid()));
+    QVERIFY(waitUntilMainWindowVisible(running));
     const QList<TopLevelWindow> foreign = windowsMappedByOthersThan(running->pid());
     QVERIFY2(foreign.isEmpty(), qPrintable(describeWindows(foreign)));
 }
@@ -459,7 +475,72 @@ void SingleInstanceTest::staleSocketAfterACrashIsTakenOver() {
     ZelkProcess* next = newChild();
     QVERIFY(next->start());
     QVERIFY2(waitUntilRunningInstance(next, &why), qPrintable(why));
-    QVERIFY(waitUntilMainWindowVisible(next->pid()));
+    QVERIFY(waitUntilMainWindowVisible(next));
+}
+
+void SingleInstanceTest::anotherUserGetsAnInstanceOfTheirOwn() {
+    // Users logged in at the same time share /tmp. A running instance of one user can neither
+    // be reached nor be replaced by another user's start, so that start must run on its own.
+    if (::geteuid() != 0) {
+        QSKIP("starting a process as another user needs root");
+    }
+    const passwd* other = ::getpwnam("nobody");
+    if (!other || other->pw_uid == 0) {
+        QSKIP("no unprivileged user 'nobody'");
+    }
+    for (QFileInfo step(QStringLiteral(ZELK_EXECUTABLE)); !step.isRoot();
+         step = QFileInfo(step.absolutePath())) {
+        if (!(step.permissions() & QFile::ExeOther)) {
+            QSKIP(qPrintable(step.filePath() + QStringLiteral(" is closed to other users")));
+        }
+    }
+
+    const QByteArray caseRoot = QFile::encodeName(m_case->path());
+    // Let the other user pass through to their own folders below the case folder.
+    QCOMPARE(::chmod(QFile::encodeName(m_rootPath).constData(), 0711), 0);
+    QCOMPARE(::chmod(caseRoot.constData(), 0711), 0);
+    const QString shared = m_case->path() + QStringLiteral("/shared");
+    QVERIFY(QDir().mkpath(shared));
+    QCOMPARE(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    const QString theirRoot = m_case->path() + QStringLiteral("/other");
+    for (const char* folder : {"", "/home", "/runtime"}) {
+        const QByteArray path = QFile::encodeName(theirRoot + QLatin1String(folder));
+        QVERIFY(QDir().mkpath(QFile::decodeName(path)));
+        QCOMPARE(::chown(path.constData(), other->pw_uid, other->pw_gid), 0);
+        QCOMPARE(::chmod(path.constData(), 0700), 0);
+    }
+    // The X server admits whoever holds its cookie.
+    const QString cookie = theirRoot + QStringLiteral("/xauthority");
+    const QString ourCookie = qEnvironmentVariable("XAUTHORITY");
+    if (!ourCookie.isEmpty()) {
+        QVERIFY(QFile::copy(ourCookie, cookie));
+        QCOMPARE(::chown(QFile::encodeName(cookie).constData(), other->pw_uid, other->pw_gid), 0);
+    }
+
+    QProcessEnvironment ours = childEnvironment();
+    ours.insert(QStringLiteral("TMPDIR"), shared);
+    ZelkProcess* first = newChild(ours, m_case->path());
+    QVERIFY(first->start());
+    QVERIFY2(waitUntilMainWindowVisible(first), qPrintable(first->exitDescription()));
+
+    QProcessEnvironment theirs = childEnvironment();
+    theirs.insert(QStringLiteral("HOME"), theirRoot + QStringLiteral("/home"));
+    theirs.insert(QStringLiteral("XDG_CONFIG_HOME"), theirRoot + QStringLiteral("/home"));
+    theirs.insert(QStringLiteral("XDG_DATA_HOME"), theirRoot + QStringLiteral("/home"));
+    theirs.insert(QStringLiteral("XDG_CACHE_HOME"), theirRoot + QStringLiteral("/home"));
+    theirs.insert(QStringLiteral("XDG_RUNTIME_DIR"), theirRoot + QStringLiteral("/runtime"));
+    theirs.insert(QStringLiteral("TMPDIR"), shared);
+    theirs.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+    if (!ourCookie.isEmpty()) {
+        theirs.insert(QStringLiteral("XAUTHORITY"), cookie);
+    }
+    ZelkProcess* second = newChild(theirs, theirRoot + QStringLiteral("/home"));
+    second->runAsUser(other->pw_uid, other->pw_gid);
+    QVERIFY(second->start());
+    QVERIFY2(
+        waitUntilMainWindowVisible(second),
+        qPrintable(second->exitDescription() + QStringLiteral(", output:\n") + second->output()));
+    QVERIFY2(first->isRunning(), qPrintable(first->exitDescription()));
 }
 
 // ---------------------------------------------------------------------------------------------
