@@ -12,16 +12,7 @@ QString narrowField(const unsigned char* record, std::size_t offset, std::size_t
 }
 
 QString wideField(const unsigned char* record, std::size_t offset, std::size_t size) {
-    const unsigned char* field = record + offset;
-    QString text;
-    for (std::size_t i = 0; i + 1 < size; i += 2) {
-        const char16_t unit = static_cast<char16_t>(field[i] | (field[i + 1] << 8));
-        if (unit == 0) {
-            break;
-        }
-        text.append(QChar(unit));
-    }
-    return text;
+    return QString::fromStdU16String(decodeUtf16Field(record, offset, size));
 }
 
 }  // namespace
@@ -77,4 +68,17 @@ QVector<DeviceSnapshotEntry> decodeDeviceList(const DeviceList& list) {
         entries.append(decodeDeviceRecord(list.record(i)));
     }
     return entries;
+}
+
+std::u16string decodeUtf16Field(const unsigned char* record, std::size_t offset, std::size_t size) {
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        const char16_t unit =
+            static_cast<char16_t>(record[offset + i] | (record[offset + i + 1] << 8));
+        if (unit == 0) {
+            break;
+        }
+        text.push_back(unit);
+    }
+    return text;
 }

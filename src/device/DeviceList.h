@@ -4,6 +4,7 @@
 #include <QVector>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The device library's enumeration buffer, byte for byte as the library fills it: a 16-bit
 // little-endian count followed by 20 fixed slots of 2105 bytes each, no padding.
@@ -49,4 +50,6 @@ struct DeviceSnapshotEntry {
 };
 
 DeviceSnapshotEntry decodeDeviceRecord(const unsigned char* record);
+// A UTF-16LE field of a record up to its first zero unit, never past the field.
+std::u16string decodeUtf16Field(const unsigned char* record, std::size_t offset, std::size_t size);
 QVector<DeviceSnapshotEntry> decodeDeviceList(const DeviceList& list);

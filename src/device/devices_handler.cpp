@@ -23,21 +23,6 @@ void resolve(QLibrary& library, const char* name, Fn* entry) {
     }
 }
 
-// A UTF-16 field of a record, copied out and terminated, so the library gets an aligned string
-// that ends inside its buffer whatever the record holds.
-std::u16string recordString(const unsigned char* record, std::size_t offset, std::size_t size) {
-    std::u16string text;
-    for (std::size_t i = 0; i + 1 < size; i += 2) {
-        const char16_t unit =
-            static_cast<char16_t>(record[offset + i] | (record[offset + i + 1] << 8));
-        if (unit == 0) {
-            break;
-        }
-        text.push_back(unit);
-    }
-    return text;
-}
-
 }  // namespace
 
 devices_handler::devices_handler(const QString& libraryPath, QObject* parent)
@@ -99,10 +84,12 @@ DeviceList devices_handler::getDevices() {
     dcDevices(filter, list.bytes, static_cast<int>(DeviceList::kSize));
     if (list.reportedCount() > 0 && dconDeviceData) {
         const unsigned char* first = list.record(0);
+        // Copied out and terminated: the library gets aligned strings that end inside their
+        // buffers whatever the record holds.
         const std::u16string hardwareId =
-            recordString(first, DeviceRecord::kHardwareIdOffset, DeviceRecord::kHardwareIdSize);
+            decodeUtf16Field(first, DeviceRecord::kHardwareIdOffset, DeviceRecord::kHardwareIdSize);
         const std::u16string devicePath =
-            recordString(first, DeviceRecord::kDevicePathOffset, DeviceRecord::kDevicePathSize);
+            decodeUtf16Field(first, DeviceRecord::kDevicePathOffset, DeviceRecord::kDevicePathSize);
         DeviceDataCallback cell = &devices_handler::onDeviceBytes;
         dconDeviceData(hardwareId.c_str(), devicePath.c_str(), kDeviceCallMagic, &cell);
     }
