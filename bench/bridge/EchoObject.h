@@ -14,15 +14,7 @@ public slots:
     QString echo(const QString& text) { return text; }
     // The bridge's way of answering without the bridge: no result, the text comes back as a signal.
     void ring(const QString& text) { emit rang(text); }
-    // A long text carried one way only: kept once, then returned by kept(), or sent and answered
-    // by its length.
-    void keep(const QString& text) { m_kept = text; }
-    QString kept() const { return m_kept; }
-    int lengthOf(const QString& text) const { return static_cast<int>(text.size()); }
 
 signals:
     void rang(const QString& text);
-
-private:
-    QString m_kept;
 };
