@@ -2,9 +2,11 @@
 
 #include "BenchReport.h"
 #include "DevToolsClient.h"
+#include "DeviceRig.h"
 #include "EchoObject.h"
 #include "EventWorker.h"
 #include "FixtureServer.h"
+#include "NativeDeviceCosts.h"
 #include "ProcessCpuTime.h"
 
 #include "browser/ClientHandler.h"
@@ -17,6 +19,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
 #include <QWebChannel>
@@ -35,6 +38,9 @@ constexpr int kBurstCount = 2000;
 constexpr int kBurstWarmup = 200;
 constexpr int kIdleMs = 5000;
 constexpr double kTargetRatio = 1.2;
+constexpr int kDeviceTransferSize = 2048;  // the whole transfer buffer
+constexpr int kDeviceAddress = 0x1000;
+constexpr double kDeviceTargetRatio = 1.5;
 constexpr int kEvaluateTimeoutMs = 120000;
 
 const QString kPagePath = QStringLiteral("/bridge_bench.html");
@@ -67,11 +73,13 @@ BridgeBench::~BridgeBench() {
     m_worker.reset();
     m_window.reset();  // the page goes before the client that owns the engine profile
     m_echo.reset();
+    m_device.reset();
     m_client.reset();
 }
 
 int BridgeBench::run() {
-    if (!startServer() || !openPage() || !checkClients() || !measureCalls() || !measureEvents()) {
+    if (!startServer() || !startDevice() || !openPage() || !checkClients() || !measureCalls() ||
+        !measureDevice() || !measureEvents()) {
         return 1;
     }
     measureIdle();
@@ -102,6 +110,12 @@ bool BridgeBench::startServer() {
     return true;
 }
 
+bool BridgeBench::startDevice() {
+    m_device = std::make_unique<DeviceRig>();
+    QString error;
+    return m_device->start(&error) || fail(error);
+}
+
 bool BridgeBench::openPage() {
     m_client = std::make_unique<ClientHandler>(QCoreApplication::arguments());
     globalClientHandler = m_client.get();
@@ -116,7 +130,9 @@ bool BridgeBench::openPage() {
         return fail(QStringLiteral("the main window has no browser"));
     }
     page->webChannel()->registerObject(QStringLiteral("echo"), m_echo.get());
-    addCommands();
+    if (!addCommands()) {
+        return false;
+    }
     globalClientHandler->setMainWindowHandle(m_window.get());
 
     const QString url = m_results.pageUrl;
@@ -169,7 +185,7 @@ bool BridgeBench::openPage() {
     return true;
 }
 
-void BridgeBench::addCommands() {
+bool BridgeBench::addCommands() {
     CommandDispatcher& dispatcher = m_window->dispatcher();
     dispatcher.add(QStringLiteral("ping"), {},
                    [](const QVariantMap&, const QueryCallbackPtr& reply) {
@@ -194,6 +210,8 @@ void BridgeBench::addCommands() {
                            reply->Success(QString::number(count));
                        });
                    });
+    QString error;
+    return m_device->registerInto(dispatcher, &error) || fail(error);
 }
 
 bool BridgeBench::checkClients() {
@@ -264,6 +282,78 @@ bool BridgeBench::measureCalls() {
             m_results.query.sequential.median / m_results.echo.sequential.median;
     }
     return true;
+}
+
+bool BridgeBench::measureDevice() {
+    DeviceTimings& device = m_results.device;
+    device.transferSize = kDeviceTransferSize;
+    device.count = kSequentialCount;
+    device.warmup = kSequentialWarmup;
+    device.turnLength = kTurnLength;
+    device.targetRatio = kDeviceTargetRatio;
+
+    progress(QStringLiteral("device commands of %1 bytes: writing, reading back")
+                 .arg(kDeviceTransferSize));
+    const QJsonObject setup{{"readName", DeviceRig::commandName(QStringLiteral("readByAddr"))},
+                            {"writeName", DeviceRig::commandName(QStringLiteral("writeByAddr"))},
+                            {"hardwareId", DeviceRig::kHardwareId},
+                            {"devicePath", DeviceRig::kDevicePath},
+                            {"size", kDeviceTransferSize},
+                            {"address", kDeviceAddress}};
+    const std::optional<QJsonValue> prepared =
+        evaluate(QStringLiteral("bench.prepareDevice(%1)")
+                     .arg(QString::fromUtf8(QJsonDocument(setup).toJson(QJsonDocument::Compact))));
+    if (!prepared) {
+        return false;
+    }
+    DeviceRequests requests;
+    requests.read = prepared->toObject().value(QStringLiteral("readRequest")).toString();
+    requests.write = prepared->toObject().value(QStringLiteral("writeRequest")).toString();
+    requests.hardwareId = DeviceRig::kHardwareId;
+    requests.size = kDeviceTransferSize;
+    requests.address = kDeviceAddress;
+    device.readRequestChars = static_cast<int>(requests.read.size());
+    device.writeRequestChars = static_cast<int>(requests.write.size());
+    device.readAnswerChars = static_cast<int>(
+        prepared->toObject().value(QStringLiteral("readAnswer")).toString().size());
+
+    progress(QStringLiteral("%1 sequential device calls of each kind").arg(kSequentialCount));
+    const std::optional<QJsonValue> sequential =
+        evaluate(QStringLiteral("bench.deviceSequential(%1, %2, %3)")
+                     .arg(kSequentialWarmup)
+                     .arg(kSequentialCount)
+                     .arg(kTurnLength));
+    if (!sequential) {
+        return false;
+    }
+    const QJsonObject times = sequential->toObject();
+    const struct {
+        const char* kind;
+        SampleStats* stats;
+    } kinds[] = {{"query", &device.ping},
+                 {"echo", &device.echo},
+                 {"readByAddr", &device.readByAddr},
+                 {"writeByAddr", &device.writeByAddr},
+                 {"channelAnswer", &device.channelAnswer},
+                 {"channelRequest", &device.channelRequest},
+                 {"channelPieces", &device.channelPieces}};
+    for (const auto& entry : kinds) {
+        *entry.stats = SampleStats::of(micros(times.value(QLatin1String(entry.kind))));
+        if (entry.stats->count != kSequentialCount) {
+            return fail(QStringLiteral("device section, %1: the page returned too few times")
+                            .arg(QLatin1String(entry.kind)));
+        }
+    }
+    if (device.ping.median > 0) {
+        device.readRatio = device.readByAddr.median / device.ping.median;
+        device.writeRatio = device.writeByAddr.median / device.ping.median;
+    }
+
+    progress(QStringLiteral("the native side of the device calls, step by step"));
+    device.native =
+        measureDeviceNativeCosts(*m_window, m_device->handler(), requests, kSequentialCount);
+    return device.native.windowWrite.count == kSequentialCount ||
+           fail(QStringLiteral("the page's device requests do not parse natively"));
 }
 
 bool BridgeBench::measureEvents() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 class ClientHandler;
+class DeviceRig;
 class DevToolsClient;
 class EchoObject;
 class EventWorker;
@@ -27,10 +28,12 @@ public:
 
 private:
     bool startServer();
+    bool startDevice();
     bool openPage();
-    void addCommands();
+    bool addCommands();
     bool checkClients();
     bool measureCalls();
+    bool measureDevice();
     bool measureEvents();
     void measureIdle();
 
@@ -43,6 +46,7 @@ private:
     BenchResults m_results;
     std::unique_ptr<FixtureServer> m_server;
     std::unique_ptr<ClientHandler> m_client;
+    std::unique_ptr<DeviceRig> m_device;  // outlives the window whose commands use it
     std::unique_ptr<EchoObject> m_echo;
     std::unique_ptr<zelk> m_window;
     std::unique_ptr<EventWorker> m_worker;  // joined before the window and the client go

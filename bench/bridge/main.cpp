@@ -1,6 +1,7 @@
 // Benchmark of the page query bridge: round trips of page queries through the whole path to a
 // command of the main window's dispatcher, beside a bare call of a slot on the same channel;
-// native event throughput and latency; CPU use when idle. Built with the project, run by
+// device commands moving 2048 bytes against the device simulator; native event throughput and
+// latency; CPU use when idle. Built with the project, run by
 // scripts/bench under xvfb-run, never part of the test suite.
 #include "BridgeBench.h"
 #include "TestEnvironment.h"
