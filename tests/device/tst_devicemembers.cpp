@@ -66,6 +66,24 @@ void DeviceMembersTest::bytes_data() {
     QTest::newRow("a JSON number reads as hex text")
         << QByteArray("10") << 1 << true << QByteArray("\x10");
     QTest::newRow("negative count") << QByteArray("\"1\"") << -1 << false << QByteArray();
+    // Where plain hex digits end and strtol's own rules take over.
+    QTest::newRow("prefix alone") << QByteArray("\"0x\"") << 1 << true << QByteArray("\x00", 1);
+    QTest::newRow("prefix then no digit")
+        << QByteArray("\"0xg\"") << 1 << true << QByteArray("\x00", 1);
+    QTest::newRow("minus one") << QByteArray("\"-1\"") << 1 << true << QByteArray("\xff");
+    QTest::newRow("plus sign and prefix")
+        << QByteArray("\"+0x1f\"") << 1 << true << QByteArray("\x1f");
+    QTest::newRow("digits then junk") << QByteArray("\"1fz\"") << 1 << true << QByteArray("\x1f");
+    QTest::newRow("fifteen digits")
+        << QByteArray("\"00000000000001a\"") << 1 << true << QByteArray("\x1a");
+    QTest::newRow("sixteen digits")
+        << QByteArray("\"000000000000001b\"") << 1 << true << QByteArray("\x1b");
+    QTest::newRow("overflow saturates")
+        << QByteArray("\"ffffffffffffffffff\"") << 1 << true << QByteArray("\xff");
+    QTest::newRow("negative overflow saturates")
+        << QByteArray("\"-ffffffffffffffffff\"") << 1 << true << QByteArray("\x00", 1);
+    QTest::newRow("non-ASCII digit")
+        << QByteArray("\"\xef\xbc\x91\"") << 1 << true << QByteArray("\x00", 1);
 }
 
 void DeviceMembersTest::bytes() {
