@@ -495,14 +495,16 @@ void SingleInstanceTest::anotherUserGetsAnInstanceOfTheirOwn() {
         }
     }
 
-    const QByteArray caseRoot = QFile::encodeName(m_case->path());
-    // Let the other user pass through to their own folders below the case folder.
-    QCOMPARE(::chmod(QFile::encodeName(m_rootPath).constData(), 0711), 0);
-    QCOMPARE(::chmod(caseRoot.constData(), 0711), 0);
-    const QString shared = m_case->path() + QStringLiteral("/shared");
+    // Both users need to reach the shared temporary folder and the second user its own folders,
+    // so they live in a folder of the system's shared /tmp rather than below this test's private
+    // temporary folder.
+    QTemporaryDir users(QStringLiteral("/tmp/zelk-users-XXXXXX"));
+    QVERIFY(users.isValid());
+    QCOMPARE(::chmod(QFile::encodeName(users.path()).constData(), 0711), 0);
+    const QString shared = users.filePath(QStringLiteral("shared"));
     QVERIFY(QDir().mkpath(shared));
     QCOMPARE(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
-    const QString theirRoot = m_case->path() + QStringLiteral("/other");
+    const QString theirRoot = users.filePath(QStringLiteral("other"));
     for (const char* folder : {"", "/home", "/runtime"}) {
         const QByteArray path = QFile::encodeName(theirRoot + QLatin1String(folder));
         QVERIFY(QDir().mkpath(QFile::decodeName(path)));
@@ -541,6 +543,9 @@ void SingleInstanceTest::anotherUserGetsAnInstanceOfTheirOwn() {
         waitUntilMainWindowVisible(second),
         qPrintable(second->exitDescription() + QStringLiteral(", output:\n") + second->output()));
     QVERIFY2(first->isRunning(), qPrintable(first->exitDescription()));
+    // Both end before their folders go.
+    second->stop();
+    first->stop();
 }
 
 // ---------------------------------------------------------------------------------------------
