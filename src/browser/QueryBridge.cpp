@@ -1,5 +1,7 @@
 #include "browser/QueryBridge.h"
 
+#include <optional>
+
 QueryBridge::QueryBridge(QueryHandler handler, QObject* parent)
     : QObject(parent), m_handler(std::move(handler)) {}
 
@@ -15,13 +17,40 @@ void QueryBridge::query(const QString& frame, int id, const QString& request, bo
     }
 }
 
+namespace {
+
+// The request text: as sent, or sent as its pieces between double quotes, which spares the
+// channel's reader a long string full of escaped quotes.
+std::optional<QString> requestText(const QVariant& value) {
+    if (value.typeId() == QMetaType::QString) {
+        return value.toString();
+    }
+    if (value.typeId() != QMetaType::QVariantList) {
+        return std::nullopt;
+    }
+    const QVariantList pieces = value.toList();
+    QString text;
+    for (int i = 0; i < pieces.size(); ++i) {
+        if (pieces.at(i).typeId() != QMetaType::QString) {
+            return std::nullopt;
+        }
+        if (i > 0) {
+            text += QLatin1Char('"');
+        }
+        text += pieces.at(i).toString();
+    }
+    return text;
+}
+
+}  // namespace
+
 void QueryBridge::setRequest(const QVariantList& query) {
-    if (query.size() != 4 || query.at(0).typeId() != QMetaType::QString ||
-        query.at(2).typeId() != QMetaType::QString) {
+    if (query.size() != 4 || query.at(0).typeId() != QMetaType::QString) {
         return;
     }
-    this->query(query.at(0).toString(), query.at(1).toInt(), query.at(2).toString(),
-                query.at(3).toBool());
+    if (const std::optional<QString> request = requestText(query.at(2))) {
+        this->query(query.at(0).toString(), query.at(1).toInt(), *request, query.at(3).toBool());
+    }
 }
 
 void QueryBridge::cancel(const QString& frame, int id) {

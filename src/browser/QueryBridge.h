@@ -30,7 +30,8 @@ public:
                       bool finishes);
 
     QVariantList request() const { return {}; }
-    // Ignores anything but four members with text in the first and third.
+    // Takes [frame, id, request, persistent], the request as text or as the list of its pieces
+    // between double quotes; anything else is ignored.
     void setRequest(const QVariantList& query);
     void query(const QString& frame, int id, const QString& request, bool persistent);
 

@@ -70,7 +70,9 @@ if (!Object.prototype.hasOwnProperty.call(window, '__zelkBridgeInstalled')) {
             if (!native) {
                 outbox.push([method, args]);
             } else if (method === 'query') {
-                native.request = args;  // a write: no response comes back before the reply
+                // A write: no response comes back before the reply. The request goes as its pieces
+                // between double quotes, which the channel carries without escapes.
+                native.request = [args[0], args[1], args[2].split('"'), args[3]];
             } else {
                 native[method].apply(native, args);
             }
