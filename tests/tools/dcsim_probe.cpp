@@ -14,19 +14,6 @@
 
 namespace {
 
-std::u16string wideField(const unsigned char* record, std::size_t offset, std::size_t size) {
-    std::u16string text;
-    for (std::size_t i = 0; i + 1 < size; i += 2) {
-        const char16_t unit =
-            static_cast<char16_t>(record[offset + i] | (record[offset + i + 1] << 8));
-        if (unit == 0) {
-            break;
-        }
-        text.push_back(unit);
-    }
-    return text;
-}
-
 QByteArray textField(const unsigned char* record, std::size_t offset, std::size_t size) {
     const QByteArray field(reinterpret_cast<const char*>(record + offset),
                            static_cast<qsizetype>(size));
@@ -55,9 +42,10 @@ int main(int argc, char** argv) {
         return fail("dcDevices failed");
     }
     const int count = list[0] | (list[1] << 8);
-    const std::u16string first = count > 0 ? wideField(list + 2, DeviceRecord::kHardwareIdOffset,
-                                                       DeviceRecord::kHardwareIdSize)
-                                           : std::u16string();
+    const std::u16string first = count > 0
+                                     ? decodeUtf16Field(list + 2, DeviceRecord::kHardwareIdOffset,
+                                                        DeviceRecord::kHardwareIdSize)
+                                     : std::u16string();
 
     unsigned char buffer[kDeviceBufferSize];
     for (int i = 1; i < argc; ++i) {
@@ -65,8 +53,8 @@ int main(int argc, char** argv) {
         if (op == "list") {
             for (int d = 0; d < count; ++d) {
                 const unsigned char* record = list + 2 + DeviceRecord::kSize * d;
-                const std::u16string id = wideField(record, DeviceRecord::kHardwareIdOffset,
-                                                    DeviceRecord::kHardwareIdSize);
+                const std::u16string id = decodeUtf16Field(record, DeviceRecord::kHardwareIdOffset,
+                                                           DeviceRecord::kHardwareIdSize);
                 std::printf(
                     "%s|%s|%s\n",
                     textField(record, DeviceRecord::kDeviceIdOffset, DeviceRecord::kDeviceIdSize)
