@@ -1,5 +1,6 @@
 // The page side of the client: window buttons, window dragging, the client
-// settings from "getConf", and a log of the events pushed by the native side.
+// settings from "getConf", the attached devices, and a log of the events pushed by the native
+// side.
 (function () {
     'use strict';
 
@@ -239,6 +240,49 @@
             });
     }
 
+    // --- devices --------------------------------------------------------------
+
+    function showDevices(devices) {
+        var rows = byId('device-rows');
+        while (rows.firstChild) {
+            rows.removeChild(rows.firstChild);
+        }
+        devices.forEach(function (device) {
+            var row = document.createElement('tr');
+            [device.DeviceID, device.productName || device.productType || '', device.Version,
+             device.SN, device.HardwareID].forEach(function (value, index) {
+                var cell = document.createElement(index === 0 ? 'th' : 'td');
+                cell.textContent = value === undefined ? '' : String(value);
+                row.appendChild(cell);
+            });
+            rows.appendChild(row);
+        });
+        byId('devices-table').hidden = devices.length === 0;
+        byId('devices-note').hidden = devices.length !== 0;
+        byId('devices-note').textContent = 'No devices.';
+    }
+
+    function loadDevices() {
+        query(
+            '{"funcname":"getDevicesList"}',
+            function (text) {
+                var devices;
+                try {
+                    devices = JSON.parse(text);
+                } catch (error) {
+                    devices = null;
+                }
+                if (Array.isArray(devices)) {
+                    showDevices(devices);
+                }
+            },
+            function (code, text) {
+                byId('devices-table').hidden = true;
+                byId('devices-note').hidden = false;
+                byId('devices-note').textContent = text;
+            });
+    }
+
     // --- events ---------------------------------------------------------------
 
     function twoDigits(n) {
@@ -282,6 +326,9 @@
             try {
                 window.setMessageCallback(name, function (args) {
                     addEvent(name, args);
+                    if (name === 'devicesChanged') {
+                        loadDevices();
+                    }
                     return true;
                 });
             } catch (error) {
@@ -297,6 +344,7 @@
         if (hasBridge()) {
             setStatus('Waiting for the client…');
             loadConf();
+            loadDevices();
         } else {
             setStatus('bridge unavailable', 'error');
             showConfError('bridge unavailable');
