@@ -81,6 +81,17 @@ void putRecord(unsigned char* record, const SimDevice& device) {
                 device.listedHardwareId());
 }
 
+// Runs work on the device a call names, under the world's lock; the refusal when the call names
+// no device in the right mode.
+template <typename Work>
+int onDevice(SimWorld& world, const char16_t* id, const char16_t* empty, int magic, Mode mode,
+             Work work) {
+    auto guard = world.lock();
+    int result = kSimOk;
+    SimDevice* device = target(world, id, empty, magic, mode, &result);
+    return device ? work(device) : result;
+}
+
 }  // namespace
 
 int deviceExist(SimWorld& world, const char16_t* hardwareId) {
@@ -150,16 +161,12 @@ int notify(SimWorld& world, const char16_t* id, const char16_t* empty, int magic
     if (!cell) {
         return kSimBadArgument;
     }
-    auto guard = world.lock();
-    int result = kSimOk;
-    SimDevice* device = target(world, id, empty, magic, Mode::Normal, &result);
-    if (!device) {
-        return result;
-    }
-    device->lastNotification = SimDevice::Notification{static_cast<int>(bytes & 0xFF),
-                                                       static_cast<int>((bytes >> 8) & 0xFF)};
-    world.markChanged();
-    return kSimOk;
+    return onDevice(world, id, empty, magic, Mode::Normal, [&](SimDevice* device) {
+        device->lastNotification = SimDevice::Notification{static_cast<int>(bytes & 0xFF),
+                                                           static_cast<int>((bytes >> 8) & 0xFF)};
+        world.markChanged();
+        return kSimOk;
+    });
 }
 
 int reset(SimWorld& world, const char16_t* id, const char16_t* empty, int magic,
@@ -167,26 +174,22 @@ int reset(SimWorld& world, const char16_t* id, const char16_t* empty, int magic,
     if (!cell) {
         return kSimBadArgument;
     }
-    auto guard = world.lock();
-    int result = kSimOk;
-    SimDevice* device = target(world, id, empty, magic, Mode::Normal, &result);
-    if (!device) {
-        return result;
-    }
-    const bool toBootLoader = (bytes & 0xFFFFu) == 0x0001u;
-    if (!toBootLoader) {
-        return kSimOk;
-    }
-    // Two devices under the one boot-loader id could not be told apart.
-    for (const SimDevice& other : world.devices()) {
-        if (other.bootLoader) {
-            return kSimRefused;
+    return onDevice(world, id, empty, magic, Mode::Normal, [&](SimDevice* device) {
+        const bool toBootLoader = (bytes & 0xFFFFu) == 0x0001u;
+        if (!toBootLoader) {
+            return kSimOk;
         }
-    }
-    device->bootLoader = true;
-    device->image = FirmwareImage();
-    world.restartDevice(*device, world.settings().bootLoaderDelayMs);
-    return kSimOk;
+        // Two devices under the one boot-loader id could not be told apart.
+        for (const SimDevice& other : world.devices()) {
+            if (other.bootLoader) {
+                return kSimRefused;
+            }
+        }
+        device->bootLoader = true;
+        device->image = FirmwareImage();
+        world.restartDevice(*device, world.settings().bootLoaderDelayMs);
+        return kSimOk;
+    });
 }
 
 namespace {
@@ -198,22 +201,19 @@ int transferMemory(SimWorld& world, const char16_t* id, const char16_t* empty, i
     if (!transferSizeValid(buffer, size) || address < 0) {
         return kSimBadArgument;
     }
-    auto guard = world.lock();
-    int result = kSimOk;
-    SimDevice* device = target(world, id, empty, magic, Mode::Normal, &result);
-    if (!device) {
-        return result;
-    }
-    if (static_cast<qint64>(address) + size > device->memory.size()) {
-        return kSimOutOfRange;
-    }
-    if (direction == Transfer::Read) {
-        std::memcpy(buffer, device->memory.constData() + address, static_cast<std::size_t>(size));
-    } else {
-        std::memcpy(device->memory.data() + address, buffer, static_cast<std::size_t>(size));
-        world.markChanged();
-    }
-    return kSimOk;
+    return onDevice(world, id, empty, magic, Mode::Normal, [&](SimDevice* device) {
+        if (static_cast<qint64>(address) + size > device->memory.size()) {
+            return kSimOutOfRange;
+        }
+        if (direction == Transfer::Read) {
+            std::memcpy(buffer, device->memory.constData() + address,
+                        static_cast<std::size_t>(size));
+        } else {
+            std::memcpy(device->memory.data() + address, buffer, static_cast<std::size_t>(size));
+            world.markChanged();
+        }
+        return kSimOk;
+    });
 }
 
 }  // namespace
@@ -233,22 +233,18 @@ int readProperty(SimWorld& world, const char16_t* id, const char16_t* empty, int
     if (!transferSizeValid(buffer, size) || property < 0) {
         return kSimBadArgument;
     }
-    auto guard = world.lock();
-    int result = kSimOk;
-    SimDevice* device = target(world, id, empty, magic, Mode::Normal, &result);
-    if (!device) {
-        return result;
-    }
-    const auto found = device->properties.find(property);
-    if (found == device->properties.end()) {
-        return kSimOutOfRange;
-    }
-    const QByteArray& value = found->second;
-    const std::size_t copied =
-        std::min(static_cast<std::size_t>(size), static_cast<std::size_t>(value.size()));
-    std::memcpy(buffer, value.constData(), copied);
-    std::memset(buffer + copied, 0, static_cast<std::size_t>(size) - copied);
-    return kSimOk;
+    return onDevice(world, id, empty, magic, Mode::Normal, [&](SimDevice* device) {
+        const auto found = device->properties.find(property);
+        if (found == device->properties.end()) {
+            return kSimOutOfRange;
+        }
+        const QByteArray& value = found->second;
+        const std::size_t copied =
+            std::min(static_cast<std::size_t>(size), static_cast<std::size_t>(value.size()));
+        std::memcpy(buffer, value.constData(), copied);
+        std::memset(buffer + copied, 0, static_cast<std::size_t>(size) - copied);
+        return kSimOk;
+    });
 }
 
 int writeProperty(SimWorld& world, const char16_t* id, const char16_t* empty, int magic,
@@ -256,15 +252,11 @@ int writeProperty(SimWorld& world, const char16_t* id, const char16_t* empty, in
     if (!transferSizeValid(buffer, size) || property < 0) {
         return kSimBadArgument;
     }
-    auto guard = world.lock();
-    int result = kSimOk;
-    SimDevice* device = target(world, id, empty, magic, Mode::Normal, &result);
-    if (!device) {
-        return result;
-    }
-    device->properties[property] = QByteArray(reinterpret_cast<const char*>(buffer), size);
-    world.markChanged();
-    return kSimOk;
+    return onDevice(world, id, empty, magic, Mode::Normal, [&](SimDevice* device) {
+        device->properties[property] = QByteArray(reinterpret_cast<const char*>(buffer), size);
+        world.markChanged();
+        return kSimOk;
+    });
 }
 
 int rebootRom(SimWorld& world, const char16_t* id, const char16_t* empty, int magic) {
@@ -275,15 +267,11 @@ int rebootRom(SimWorld& world, const char16_t* id, const char16_t* empty, int ma
 }
 
 int eraseRom(SimWorld& world, const char16_t* id, const char16_t* empty, int magic) {
-    auto guard = world.lock();
-    int result = kSimOk;
-    SimDevice* device = target(world, id, empty, magic, Mode::BootLoader, &result);
-    if (!device) {
-        return result;
-    }
-    device->image.erase();
-    world.markChanged();
-    return kSimOk;
+    return onDevice(world, id, empty, magic, Mode::BootLoader, [&](SimDevice* device) {
+        device->image.erase();
+        world.markChanged();
+        return kSimOk;
+    });
 }
 
 int bornRom(SimWorld& world, const char16_t* id, const char16_t* empty, int magic,
@@ -291,54 +279,42 @@ int bornRom(SimWorld& world, const char16_t* id, const char16_t* empty, int magi
     if (!block || length < 0 || length > kFirmwareBlockSize || offset < 0) {
         return kSimBadArgument;
     }
-    auto guard = world.lock();
-    int result = kSimOk;
-    SimDevice* device = target(world, id, empty, magic, Mode::BootLoader, &result);
-    if (!device) {
-        return result;
-    }
-    if (offset > FirmwareImage::kCapacity - length) {
-        return kSimOutOfRange;
-    }
-    if (!device->image.writeBlock(block, length, offset)) {
-        return kSimRefused;  // not erased yet
-    }
-    world.markChanged();
-    return kSimOk;
+    return onDevice(world, id, empty, magic, Mode::BootLoader, [&](SimDevice* device) {
+        if (offset > FirmwareImage::kCapacity - length) {
+            return kSimOutOfRange;
+        }
+        if (!device->image.writeBlock(block, length, offset)) {
+            return kSimRefused;  // not erased yet
+        }
+        world.markChanged();
+        return kSimOk;
+    });
 }
 
 int checkRom(SimWorld& world, const char16_t* id, const char16_t* empty, int magic,
              std::uint32_t size, std::uint32_t checkValue) {
-    auto guard = world.lock();
-    int result = kSimOk;
-    SimDevice* device = target(world, id, empty, magic, Mode::BootLoader, &result);
-    if (!device) {
-        return result;
-    }
-    const bool valid = device->image.check(size, checkValue);
-    world.markChanged();
-    return valid ? kSimOk : kSimCheckFailed;
+    return onDevice(world, id, empty, magic, Mode::BootLoader, [&](SimDevice* device) {
+        const bool valid = device->image.check(size, checkValue);
+        world.markChanged();
+        return valid ? kSimOk : kSimCheckFailed;
+    });
 }
 
 int finishUpdateRom(SimWorld& world, const char16_t* id, const char16_t* empty, int magic) {
-    auto guard = world.lock();
-    int result = kSimOk;
-    SimDevice* device = target(world, id, empty, magic, Mode::BootLoader, &result);
-    if (!device) {
-        return result;
-    }
-    // An erased program that was not verified cannot start: the device stays in its
-    // boot-loader. Without an erase the old program is intact and starts again.
-    if (device->image.erased() && !device->image.verified()) {
-        return kSimRefused;
-    }
-    if (device->image.verified()) {
-        device->version = device->updatedVersion();
-    }
-    device->bootLoader = false;
-    device->image = FirmwareImage();
-    world.restartDevice(*device, world.settings().restartDelayMs);
-    return kSimOk;
+    return onDevice(world, id, empty, magic, Mode::BootLoader, [&](SimDevice* device) {
+        // An erased program that was not verified cannot start: the device stays in its
+        // boot-loader. Without an erase the old program is intact and starts again.
+        if (device->image.erased() && !device->image.verified()) {
+            return kSimRefused;
+        }
+        if (device->image.verified()) {
+            device->version = device->updatedVersion();
+        }
+        device->bootLoader = false;
+        device->image = FirmwareImage();
+        world.restartDevice(*device, world.settings().restartDelayMs);
+        return kSimOk;
+    });
 }
 
 }  // namespace DeviceCalls
