@@ -12,13 +12,12 @@
 #include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
-#include <unistd.h>
 
+#include "ClientAppDir.h"
 #include "DevToolsClient.h"
 #include "TestEnvironment.h"
 
@@ -48,11 +47,6 @@ QString readFile(const QString& path) {
         return QStringLiteral("<missing>");
     }
     return QString::fromUtf8(file.readAll());
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
 }
 
 QString describe(const QJsonObject& record) {
@@ -110,11 +104,6 @@ struct ProcessReaper {
         }
     }
 };
-
-int freeLoopbackPort() {
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
-}
 
 }  // namespace
 
@@ -544,35 +533,17 @@ void MainWindowTest::minimiseRequestWritesProfilesBeforeMinimising() {
 
 void MainWindowTest::programAnswersGetConfWithItsSettings() {
     // A private copy of the application directory: the program, this test's page and settings.
-    QTemporaryDir root;
-    QVERIFY(root.isValid());
-    const QString appDir = root.filePath(QStringLiteral("app"));
-    QVERIFY(QDir().mkpath(appDir + QStringLiteral("/view")));
-    QVERIFY(QDir().mkpath(appDir + QStringLiteral("/Resources/profiles")));
-    const QString program = appDir + QStringLiteral("/zelk");
-    // A hard link keeps its own path as the program's application directory.
-    if (::link(QFile::encodeName(QStringLiteral(ZELK_APP_EXECUTABLE)).constData(),
-               QFile::encodeName(program).constData()) != 0) {
-        QVERIFY(QFile::copy(QStringLiteral(ZELK_APP_EXECUTABLE), program));
-    }
-    const QString page = appDir + QStringLiteral("/view/index.html");
-    QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/view/index.html"),
-                        page));
-    QVERIFY(writeFile(appDir + QStringLiteral("/Resources/profiles/conf.xml"), kConfXml));
-
-    const int port = freeLoopbackPort();
-    QVERIFY(port > 0);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const auto& [variable, folder] :
-         {std::pair{"HOME", "home"}, std::pair{"XDG_CONFIG_HOME", "home/.config"},
-          std::pair{"XDG_DATA_HOME", "home/.local/share"},
-          std::pair{"XDG_CACHE_HOME", "home/.cache"}, std::pair{"TMPDIR", "tmp"}}) {
-        const QString path = root.filePath(QLatin1String(folder));
-        QVERIFY(QDir().mkpath(path));
-        environment.insert(QLatin1String(variable), path);
-    }
-    environment.insert(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"),
-                       QStringLiteral("127.0.0.1:%1").arg(port));
+    ClientAppDir::Options options;
+    options.pageDirectory = QCoreApplication::applicationDirPath() + QStringLiteral("/view");
+    options.confXml = QByteArray(kConfXml);
+    options.withDeviceLibrary = false;
+    ClientAppDir dir(QStringLiteral(ZELK_APP_EXECUTABLE), QStringLiteral(DC_LIBRARY_PATH),
+                     QStringLiteral(DCSIM_PATH), options);
+    QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
+    const QString program = dir.executable();
+    const QString page = dir.pagePath();
+    const int port = dir.devtoolsPort();
+    const QProcessEnvironment environment = dir.environment();
 
     QProcess app;
     ProcessReaper reaper{app};
