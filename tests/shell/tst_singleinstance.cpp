@@ -74,6 +74,9 @@ private:
     // Waits until process answers on the instance socket; false (and why) if it ends first or
     // never answers.
     bool waitUntilRunningInstance(ZelkProcess* process, QString* why);
+    // A new child started with arguments, once it answers as the running instance; null (and
+    // why) when it does not.
+    ZelkProcess* startRunningInstance(const QStringList& arguments, QString* why);
     // False as well when the process ends first.
     bool waitUntilMainWindowVisible(ZelkProcess* process);
     // A start that finds a running instance hands over and quits at once.
@@ -186,6 +189,15 @@ quint64 SingleInstanceTest::pingPid(int timeoutMs) {
     return match.hasMatch() ? match.captured(1).toULongLong() : 0;
 }
 
+ZelkProcess* SingleInstanceTest::startRunningInstance(const QStringList& arguments, QString* why) {
+    ZelkProcess* process = newChild();
+    if (!process->start(arguments)) {
+        *why = QStringLiteral("cannot start: ") + process->exitDescription();
+        return nullptr;
+    }
+    return waitUntilRunningInstance(process, why) ? process : nullptr;
+}
+
 bool SingleInstanceTest::waitUntilRunningInstance(ZelkProcess* process, QString* why) {
     quint64 answeredPid = 0;
     // Either outcome ends the wait; which one it was is read below.
@@ -259,10 +271,9 @@ void SingleInstanceTest::firstStartBecomesTheRunningInstance() {
 }
 
 void SingleInstanceTest::socketIsPrivateToItsOwner() {
-    ZelkProcess* first = newChild();
-    QVERIFY(first->start());
     QString why;
-    QVERIFY2(waitUntilRunningInstance(first, &why), qPrintable(why));
+    ZelkProcess* first = startRunningInstance({}, &why);
+    QVERIFY2(first, qPrintable(why));
 
     struct stat info = {};
     QCOMPARE(::stat(QFile::encodeName(socketPath()).constData(), &info), 0);
@@ -273,10 +284,9 @@ void SingleInstanceTest::socketIsPrivateToItsOwner() {
 }
 
 void SingleInstanceTest::secondStartHandsOverAndQuitsWithoutAWindow() {
-    ZelkProcess* first = newChild();
-    QVERIFY(first->start());
     QString why;
-    QVERIFY2(waitUntilRunningInstance(first, &why), qPrintable(why));
+    ZelkProcess* first = startRunningInstance({}, &why);
+    QVERIFY2(first, qPrintable(why));
     QVERIFY(waitUntilMainWindowVisible(first));
 
     m_windows->startRecordingMaps();
@@ -293,10 +303,9 @@ void SingleInstanceTest::secondStartHandsOverAndQuitsWithoutAWindow() {
 }
 
 void SingleInstanceTest::secondStartShowsAClosedWindowAgain() {
-    ZelkProcess* first = newChild();
-    QVERIFY(first->start());
     QString why;
-    QVERIFY2(waitUntilRunningInstance(first, &why), qPrintable(why));
+    ZelkProcess* first = startRunningInstance({}, &why);
+    QVERIFY2(first, qPrintable(why));
     QVERIFY(waitUntilMainWindowVisible(first));
 
     // Closing only hides the main window; the program keeps running.
@@ -317,10 +326,9 @@ void SingleInstanceTest::secondStartShowsAClosedWindowAgain() {
 
 void SingleInstanceTest::autostartStaysHiddenUntilAnotherStart() {
     m_windows->startRecordingMaps();
-    ZelkProcess* first = newChild();
-    QVERIFY(first->start({QStringLiteral("-autostart")}));
     QString why;
-    QVERIFY2(waitUntilRunningInstance(first, &why), qPrintable(why));
+    ZelkProcess* first = startRunningInstance({QStringLiteral("-autostart")}, &why);
+    QVERIFY2(first, qPrintable(why));
     // Answering means the start-up, window creation included, is over.
     QVERIFY2(m_windows->visibleWindowsOf(first->pid()).isEmpty(),
              qPrintable(describeWindows(m_windows->visibleWindowsOf(first->pid()))));

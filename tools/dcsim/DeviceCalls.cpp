@@ -260,10 +260,7 @@ int writeProperty(SimWorld& world, const char16_t* id, const char16_t* empty, in
 }
 
 int rebootRom(SimWorld& world, const char16_t* id, const char16_t* empty, int magic) {
-    auto guard = world.lock();
-    int result = kSimOk;
-    target(world, id, empty, magic, Mode::Any, &result);
-    return result;
+    return ask(world, id, empty, magic);
 }
 
 int eraseRom(SimWorld& world, const char16_t* id, const char16_t* empty, int magic) {
