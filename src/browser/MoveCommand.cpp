@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-bool MoveCommand::matches(const QByteArray& request) {
-    return request.startsWith("moveWindow");
+bool MoveCommand::matches(const QString& request) {
+    return request.startsWith(QLatin1String("moveWindow"));
 }
 
 std::optional<MoveCommand> MoveCommand::parse(const QByteArray& request) {

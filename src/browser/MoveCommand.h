@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <optional>
 
 // "moveWindow", one separator character, then four integers: offsets of the window's position
@@ -12,6 +13,6 @@ struct MoveCommand {
     int width = 0;
     int height = 0;
 
-    static bool matches(const QByteArray& request);
+    static bool matches(const QString& request);
     static std::optional<MoveCommand> parse(const QByteArray& request);
 };

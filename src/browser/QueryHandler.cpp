@@ -8,19 +8,21 @@
 namespace window_test {
 
 namespace {
-const QByteArray kMinimiseRequest = QByteArrayLiteral("{\"funcname\":\"minisizeWindow\"}");
+const QString kMinimiseRequest = QStringLiteral("{\"funcname\":\"minisizeWindow\"}");
+
 }
 
 bool Handler::OnQuery(const QString& request, const QueryCallbackPtr& callback) {
-    const QByteArray utf8 = request.toUtf8();
-    if (MoveCommand::matches(utf8)) {
-        if (const std::optional<MoveCommand> command = MoveCommand::parse(utf8)) {
+    // Both window commands are ASCII, so the text compares as its UTF-8 would; only a move
+    // request is converted, since every other query may be long.
+    if (MoveCommand::matches(request)) {
+        if (const std::optional<MoveCommand> command = MoveCommand::parse(request.toUtf8())) {
             WindowPlacement::move(m_client->mainWindowHandle(), *command);
             callback->Success(QString());
         }
         return true;
     }
-    if (utf8 == kMinimiseRequest) {
+    if (request == kMinimiseRequest) {
         m_client->runBeforeMinimise();
         WindowPlacement::toggleMinimised(m_client->mainWindowHandle());
         callback->Success(QString());

@@ -108,7 +108,7 @@ void MoveCommandTest::matches_data() {
 void MoveCommandTest::matches() {
     QFETCH(QByteArray, request);
     QFETCH(bool, expected);
-    QCOMPARE(MoveCommand::matches(request), expected);
+    QCOMPARE(MoveCommand::matches(QString::fromUtf8(request)), expected);
 }
 
 QTEST_APPLESS_MAIN(MoveCommandTest)
