@@ -20,7 +20,10 @@ int main(int argc, char** argv) {
     const StartupOptions options = StartupOptions::parse(argc, argv);
 
     auto app = std::make_unique<cefApplication>(argc, argv);
-    WebLog::open(userTemporaryFolder() + QStringLiteral("/web.log"), options.logSeverity);
+    const QString logPath = userTemporaryFolder() + QStringLiteral("/web.log");
+    if (!WebLog::open(logPath, options.logSeverity)) {
+        qWarning("cannot write the log file %s", qPrintable(logPath));
+    }
     auto client = std::make_unique<ClientHandler>(QCoreApplication::arguments());
     globalClientHandler = client.get();
 
