@@ -47,13 +47,11 @@ bool ZelkWebView::createBrowser(const QSize& size) {
     globalClientHandler->setListener(this);
     m_browserWidget = new BrowserView(this);
     m_browserWidget->setGeometry(0, 0, size.width(), size.height());
+    // The client reports the new browser to its listener, this view, before it returns it.
     m_browser = globalClientHandler->createBrowser(m_browserWidget);
     m_browserWidget->setPage(m_browser);
     m_browser->load(m_url.isEmpty() ? QUrl(blankPageUrl) : m_url);
     m_browserWidget->show();
-    if (m_browserState == BrowserState::Creating) {
-        NotifyBrowserCreated(m_browser);  // this view was not the listener any more
-    }
     return true;
 }
 
@@ -73,9 +71,10 @@ void ZelkWebView::resizeBrowser(const QSize& size) {
 }
 
 void ZelkWebView::NotifyBrowserCreated(ZelkPage* browser) {
-    if (browser != m_browser && m_browser) {
+    if (m_browserState != BrowserState::Creating || (m_browser && browser != m_browser)) {
         return;
     }
+    m_browser = browser;
     m_browserState = BrowserState::Created;
     // Whatever arrived while the browser was being made applies now.
     if (m_resizePending) {
